@@ -1,0 +1,84 @@
+#pragma once
+// QvString: the program's byte string. UTF-8 text in a NUL-terminated buffer from the
+// C allocator, with length and capacity. Never throws: a failed allocation leaves the
+// string without a buffer (length 0, capacity 0), and every operation accepts that state.
+
+#include <cstdarg>
+#include <cstdint>
+
+class QvString {
+public:
+    QvString();
+    explicit QvString(const char* text);
+    explicit QvString(const QvString* other);
+    QvString(const char* format, va_list args);
+    // Moving hands the buffer over (Mid returns by value); copies are explicit (Set).
+    QvString(QvString&& other) noexcept;
+    QvString(const QvString&) = delete;
+    QvString& operator=(const QvString&) = delete;
+    QvString& operator=(QvString&&) = delete;
+    virtual ~QvString();
+
+    int32_t GetLength() const { return length; }
+    int32_t GetCapacity() const { return capacity; }
+    // Never null: without a buffer this is a static empty string.
+    const char* GetText() const;
+    // The writable buffer, or null without one. Callers that write into it keep the
+    // invariants themselves (see EnsureCapacity and SetLength).
+    char* GetBuffer() { return buffer; }
+    // Sets the length after a caller wrote into the buffer, and terminates the text.
+    // Does nothing when newLength is negative or does not fit the buffer.
+    void SetLength(int32_t newLength);
+
+    // Assignment: exact growth (15 bytes, or n + 11).
+    void Set(const char* text);
+    void Set(const char* bytes, int32_t count);
+    void Set(const QvString* other);
+    void Format(const char* format, ...);
+
+    // Appending: stepped growth.
+    void Append(const char* text);
+    void Append(const QvString* other);
+    void AppendChar(char c);
+    void AppendInt(int32_t value);
+    void AppendInt64(int64_t value);
+    void AppendFormat(const char* format, ...);
+
+    void Insert(int32_t pos, const char* text);
+    void Delete(int32_t pos, int32_t count);
+    void Trim();
+    void MakeLower();
+
+    QvString Mid(int32_t start, int32_t count) const;
+    QvString* NewMid(int32_t start, int32_t count) const;
+
+    int32_t Find(int32_t start, const char* needle) const;
+    int32_t Find(int32_t start, const QvString* needle) const;
+    int32_t FindChar(int32_t start, char c) const;
+    bool EndsWithNoCase(const char* suffix) const;
+
+    int32_t ToInt(int32_t defaultValue) const;
+    int64_t ToInt64(int64_t defaultValue) const;
+
+    // Room for n characters and the terminator; stepped selects the append growth rule.
+    bool EnsureCapacity(int32_t n, bool stepped);
+
+    // -1, 0 or 1; null counts as the empty string; bytes compare as signed 8-bit values.
+    static int Compare(const char* a, const char* b);
+    // Copies source with its terminator; the caller guarantees room.
+    static void CopyText(char* destination, const char* source);
+
+    // Largest capacity the stepped growth ever asks for.
+    static const int32_t kMaxSteppedCapacity = 1073741804;
+    // Size of the block every new string starts with.
+    static const int32_t kInitialCapacity = 15;
+
+private:
+    void InitEmpty();
+    bool GrowForAssignment(int32_t n);
+    void DropBuffer();
+
+    int32_t length;
+    int32_t capacity;
+    char* buffer;
+};

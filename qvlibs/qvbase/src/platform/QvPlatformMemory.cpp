@@ -1,0 +1,48 @@
+// The C allocator behind the seam, with the counting and failure injection used by the
+// tests. Portable: both platforms use the C library's allocator.
+#include "platform/QvPlatformMemory.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace {
+std::atomic<long long> allocationCount{0};
+std::atomic<long long> failAt{0};  // absolute allocation number that fails; 0 = none
+std::atomic<bool> failAll{false};
+
+// Counts one allocation; true when this one is to fail.
+bool CountAndCheckFailure() {
+    long long number = ++allocationCount;
+    return failAll.load() || (failAt.load() != 0 && number == failAt.load());
+}
+}  // namespace
+
+namespace QvPlatform {
+void* Malloc(size_t size) {
+    if (CountAndCheckFailure())
+        return nullptr;
+    return std::malloc(size);
+}
+
+void* Realloc(void* block, size_t size) {
+    if (CountAndCheckFailure())
+        return nullptr;
+    return std::realloc(block, size);
+}
+
+void Free(void* block) { std::free(block); }
+}  // namespace QvPlatform
+
+namespace QvPlatformTest {
+void FailAllocationNumber(long long n) {
+    failAll = false;
+    failAt = n > 0 ? allocationCount.load() + n : 0;
+}
+void FailAllAllocations(bool on) { failAll = on; }
+long long GetAllocationCount() { return allocationCount.load(); }
+void ResetAllocationCount() {
+    allocationCount = 0;
+    failAt = 0;
+    failAll = false;
+}
+}  // namespace QvPlatformTest
