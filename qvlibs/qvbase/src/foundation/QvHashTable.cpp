@@ -1,0 +1,252 @@
+// QvHashTable: a set of text keys hashed with CRC-32. Nodes and their key bytes are
+// carved from one pool block; once the pool is exhausted they come from the heap, and
+// only those heap nodes are freed one by one.
+#include "qvbase/QvHashTable.h"
+
+#include <cstring>
+
+#include "platform/QvPlatformMemory.h"
+
+// Packed to 4 bytes: pool entries are rounded to multiples of 4, so a node carved from
+// the pool is only 4-byte aligned on 64-bit targets.
+#pragma pack(push, 4)
+struct QvHashTable::Node {
+    char* key;             // NUL-terminated copy of the key
+    Node* next;            // next node of the bucket's chain
+    int32_t value;         // always 1 here: the key's presence is what matters
+    int32_t storageKind;   // kStoredInPool or kStoredOnHeap
+};
+#pragma pack(pop)
+
+namespace {
+const int32_t kStoredOnHeap = 0;
+const int32_t kStoredInPool = 1;
+const uint32_t kCrc32Polynomial = 0xEDB88320u;
+
+// Built on first use, shared by every table of the process.
+const uint32_t* Crc32Table() {
+    static const struct Table {
+        uint32_t entries[256];
+        Table() {
+            for (uint32_t i = 0; i < 256; i++) {
+                uint32_t crc = i;
+                for (int bit = 0; bit < 8; bit++)
+                    crc = (crc & 1) ? (crc >> 1) ^ kCrc32Polynomial : crc >> 1;
+                entries[i] = crc;
+            }
+        }
+    } table;
+    return table.entries;
+}
+
+// Key text of length bytes, never reading past a NUL of the source.
+size_t KeyTextLength(const char* key, int32_t length) {
+    size_t n = 0;
+    while (n < static_cast<size_t>(length) && key[n] != '\0')
+        n++;
+    return n;
+}
+
+// A node's key matches when its text is exactly the first length bytes of key. A key
+// with a NUL among those bytes therefore matches no node.
+bool KeyMatches(const char* nodeKey, const char* key, int32_t length) {
+    for (int32_t i = 0; i < length; i++) {
+        if (nodeKey[i] != key[i] || nodeKey[i] == '\0')
+            return false;
+    }
+    return nodeKey[length] == '\0';
+}
+}  // namespace
+
+uint32_t QvHashTable::HashKey(const char* key, int32_t length) {
+    uint32_t crc = 0xFFFFFFFFu;
+    if (key == nullptr || length < 1)
+        return crc;
+    const uint32_t* table = Crc32Table();
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(key);
+    for (int32_t i = 0; i < length; i++)
+        crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+void QvHashTable::ReleaseNothing(int32_t) {}
+
+QvHashTable::QvHashTable(int32_t requestedBuckets)
+    : bucketCount(0),
+      entryCount(0),
+      secondEntryCount(0),
+      collisionCount(0),
+      buckets(nullptr),
+      releaseValue(ReleaseNothing),
+      name(nullptr),
+      pool(nullptr),
+      poolSize(0),
+      poolUsed(0),
+      allInPool(1) {
+    int32_t n = requestedBuckets;
+    if (n > kMaxBucketCount)
+        n = kMaxBucketCount;
+    if (n < 1)
+        n = 1;
+    buckets = static_cast<Node**>(QvPlatform::Malloc(sizeof(Node*) * static_cast<size_t>(n)));
+    if (buckets == nullptr) {
+        n = kFallbackBucketCount;
+        buckets = static_cast<Node**>(QvPlatform::Malloc(sizeof(Node*) * static_cast<size_t>(n)));
+    }
+    // Without buckets every operation returns at once, so no pool is taken either.
+    if (buckets == nullptr)
+        return;
+    bucketCount = n;
+    memset(buckets, 0, sizeof(Node*) * static_cast<size_t>(n));
+
+    int64_t size = static_cast<int64_t>(kPoolBytesPerBucket) * n;
+    if (size > kPoolSizeLimit)
+        size = kPoolSizeLimit;
+    if (size < kMinPoolSize)
+        size = kMinPoolSize;
+    if (size > kMaxPoolSize)
+        size = kMaxPoolSize;
+    pool = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(size)));
+    if (pool != nullptr)
+        poolSize = static_cast<int32_t>(size);
+}
+
+QvHashTable::~QvHashTable() {
+    if (buckets != nullptr) {
+        if (releaseValue != ReleaseNothing || !allInPool)
+            Clear();
+        QvPlatform::Free(pool);
+        pool = nullptr;
+        poolSize = 0;
+        poolUsed = 0;
+        allInPool = 1;
+        QvPlatform::Free(buckets);
+        buckets = nullptr;
+        bucketCount = 0;
+        entryCount = 0;
+        secondEntryCount = 0;
+        collisionCount = 0;
+        releaseValue = nullptr;
+    }
+    QvPlatform::Free(name);
+    name = nullptr;
+}
+
+void QvHashTable::SetName(const char* newName) {
+    QvPlatform::Free(name);
+    name = nullptr;
+    if (newName == nullptr)
+        return;
+    size_t size = strlen(newName) + 1;
+    name = static_cast<char*>(QvPlatform::Malloc(size));
+    if (name != nullptr)
+        memcpy(name, newName, size);
+}
+
+void QvHashTable::SetReleaseValue(ReleaseValueFunction function) {
+    releaseValue = function != nullptr ? function : ReleaseNothing;
+}
+
+QvHashTable::Node* QvHashTable::FindNode(const char* key, int32_t length, uint32_t bucket) const {
+    for (Node* node = buckets[bucket]; node != nullptr; node = node->next) {
+        if (KeyMatches(node->key, key, length))
+            return node;
+    }
+    return nullptr;
+}
+
+QvHashTable::Node* QvHashTable::NewNode(const char* key, int32_t length) {
+    size_t textLength = KeyTextLength(key, length);
+    int64_t entrySize = (static_cast<int64_t>(sizeof(Node)) + length + 1 + 3) & ~static_cast<int64_t>(3);
+    if (static_cast<int64_t>(poolUsed) + entrySize + kPoolReserve <= poolSize) {
+        Node* node = reinterpret_cast<Node*>(pool + poolUsed);
+        node->key = pool + poolUsed + sizeof(Node);
+        // The key's bytes up to a NUL; the rest of the entry, terminator included, is 0.
+        memcpy(node->key, key, textLength);
+        memset(node->key + textLength, 0, static_cast<size_t>(length) - textLength + 1);
+        node->storageKind = kStoredInPool;
+        poolUsed += static_cast<int32_t>(entrySize);
+        return node;
+    }
+    Node* node = static_cast<Node*>(QvPlatform::Malloc(sizeof(Node)));
+    char* copy = static_cast<char*>(QvPlatform::Malloc(textLength + 1));
+    if (node == nullptr || copy == nullptr) {
+        QvPlatform::Free(node);
+        QvPlatform::Free(copy);
+        return nullptr;
+    }
+    memcpy(copy, key, textLength);
+    copy[textLength] = '\0';
+    node->key = copy;
+    node->storageKind = kStoredOnHeap;
+    allInPool = 0;
+    return node;
+}
+
+void QvHashTable::Insert(const char* key, int32_t length) {
+    if (buckets == nullptr || length < 0)
+        return;
+    if (key == nullptr) {
+        key = "";
+        length = 0;
+    }
+    uint32_t bucket = HashKey(key, length) % static_cast<uint32_t>(bucketCount);
+    Node* existing = FindNode(key, length, bucket);
+    if (existing != nullptr) {
+        if (existing->value != 0)
+            releaseValue(existing->value);
+        existing->value = 1;
+        return;
+    }
+    Node* node = NewNode(key, length);
+    if (node == nullptr)
+        return;
+    node->value = 1;
+    node->next = buckets[bucket];
+    if (buckets[bucket] != nullptr)
+        collisionCount++;
+    buckets[bucket] = node;
+    entryCount++;
+    secondEntryCount++;
+}
+
+bool QvHashTable::Contains(const char* key, int32_t length) const {
+    if (buckets == nullptr || length < 0)
+        return false;
+    if (key == nullptr) {
+        key = "";
+        length = 0;
+    }
+    uint32_t bucket = HashKey(key, length) % static_cast<uint32_t>(bucketCount);
+    return FindNode(key, length, bucket) != nullptr;
+}
+
+void QvHashTable::FreeHeapNode(Node* node) {
+    QvPlatform::Free(node->key);
+    QvPlatform::Free(node);
+}
+
+void QvHashTable::Clear() {
+    if (buckets == nullptr)
+        return;
+    bool releasing = releaseValue != ReleaseNothing;
+    // A table whose nodes all live in the pool needs no walk unless values are released.
+    if (releasing || !allInPool) {
+        for (int32_t b = 0; b < bucketCount; b++) {
+            Node* node = buckets[b];
+            while (node != nullptr) {
+                Node* next = node->next;
+                if (releasing)
+                    releaseValue(node->value);
+                if (!allInPool && node->storageKind == kStoredOnHeap)
+                    FreeHeapNode(node);
+                node = next;
+            }
+        }
+    }
+    memset(buckets, 0, sizeof(Node*) * static_cast<size_t>(bucketCount));
+    poolUsed = 0;
+    entryCount = 0;
+    secondEntryCount = 0;
+    collisionCount = 0;
+}

@@ -1,0 +1,227 @@
+// The log writer: module state (directory, last cleanup time, recursive lock), the day's
+// file name, the line layout and the cleanup of the files of the coming days. A log that
+// cannot be written is skipped without a word: there is nowhere else to report it.
+#include "qvbase/QvLog.h"
+
+#include <cstdarg>
+#include <mutex>
+
+#include "log/QvLogTestHooks.h"
+#include "platform/QvPlatformClock.h"
+#include "qvbase/QvFile.h"
+#include "qvbase/QvSystem.h"
+#include "qvbase/QvTime.h"
+
+namespace {
+
+// The cleanup runs at most once in this many milliseconds (either way, so a clock set
+// back by more than that also triggers it).
+const int64_t kCleanupIntervalMillis = 600000;
+// Days ahead of today whose files the cleanup deletes: today and tomorrow are kept.
+const int32_t kCleanupFirstDayAhead = 2;
+const int32_t kCleanupLastDayAhead = 6;
+// From this day of the month on, the first days of the next month are cleaned as well.
+const int32_t kCleanupMonthEndAfterDay = 25;
+const int32_t kCleanupNextMonthLastDay = 5;
+
+const char kLogFileExtension[] = ".log";
+const char kZipFileExtension[] = ".zip";
+const int32_t kExtensionLength = 4;
+
+// Module state, one per process. The lock is constructed before main and destroyed at
+// exit. The directory ends in a backslash while logDirectorySet is true.
+std::recursive_mutex logLock;
+QvString logDirectory;
+bool logDirectorySet = false;
+int64_t lastCleanupMillis = 0;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+void RemoveOneTrailingSeparator(QvString* path) {
+    int32_t length = path->GetLength();
+    if (length > 0 && IsSeparator(path->GetText()[length - 1]))
+        path->SetLength(length - 1);
+}
+
+int32_t FindLastChar(const QvString* text, char c) {
+    const char* bytes = text->GetText();
+    for (int32_t i = text->GetLength() - 1; i >= 0; --i) {
+        if (bytes[i] == c)
+            return i;
+    }
+    return -1;
+}
+
+const char* TagOfLevel(int32_t level) {
+    switch (level) {
+    case QV_LOG_LEVEL_ERROR:
+        return "ERROR";
+    case QV_LOG_LEVEL_WARNING:
+        return "WARNING";
+    case QV_LOG_LEVEL_NOTE:
+        return "NOTE";
+    default:
+        return nullptr;
+    }
+}
+
+// Deletes the day's log file and its ".zip" counterpart, when they exist.
+void RemoveDayFiles(int32_t day) {
+    QvString path;
+    GetLogFilePath(day, &path);
+    if (QvFile::FileExists(&path))
+        QvFile::RemoveFile(path.GetText());
+    if (!path.EndsWithNoCase(kLogFileExtension))
+        return;
+    path.SetLength(path.GetLength() - kExtensionLength);
+    path.Append(kZipFileExtension);
+    if (QvFile::FileExists(&path))
+        QvFile::RemoveFile(path.GetText());
+}
+
+// A file for day k is appended to again next month; delete the files of the coming days
+// before that happens. Runs under the log lock.
+void CleanUpComingDays(int32_t today, int64_t now) {
+    int64_t sinceLast = now - lastCleanupMillis;
+    if (sinceLast < 0)
+        sinceLast = -sinceLast;
+    if (sinceLast <= kCleanupIntervalMillis)
+        return;
+    lastCleanupMillis = now;
+    for (int32_t day = today + kCleanupFirstDayAhead; day <= today + kCleanupLastDayAhead; ++day)
+        RemoveDayFiles(day);
+    if (today > kCleanupMonthEndAfterDay) {
+        for (int32_t day = 0; day <= kCleanupNextMonthLastDay; ++day)
+            RemoveDayFiles(day);
+    }
+}
+
+}  // namespace
+
+void SetLogDirectory(const char* directory) {
+    logDirectorySet = false;
+    logDirectory.Set("");
+    if (!directory)
+        return;
+
+    // A log directory inside a data directory that is gone (uninstalled) must not bring
+    // the data directory back to life.
+    QvString dataDir;
+    QvSystem::GetDataDir(&dataDir);
+    if (directory[0] != '\0' && dataDir.GetLength() > 0) {
+        QvString lowerDirectory(directory);
+        lowerDirectory.MakeLower();
+        QvString lowerDataDir(&dataDir);
+        lowerDataDir.MakeLower();
+        if (lowerDirectory.Find(0, &lowerDataDir) >= 0 && !QvFile::FileExists(&dataDir))
+            return;
+    }
+
+    logDirectory.Set(directory);
+    RemoveOneTrailingSeparator(&logDirectory);
+    QvFile::CreateDirectoryTree(logDirectory.GetText(), true);
+    logDirectory.AppendChar('\\');
+    logDirectorySet = true;
+}
+
+void GetLogFilePath(int32_t day, QvString* output) {
+    if (!logDirectorySet || !output)
+        return;
+    output->Set(&logDirectory);
+    RemoveOneTrailingSeparator(output);
+
+    // The file name starts with the directory's own name: "...\qvbuitray\qvbuitray07.log".
+    int32_t length = output->GetLength();
+    int32_t lastBackslash = -1;
+    for (int32_t i = length - 2; i >= 0; --i) {
+        if (output->GetText()[i] == '\\') {
+            lastBackslash = i;
+            break;
+        }
+    }
+    if (lastBackslash >= 0) {
+        QvString name = output->Mid(lastBackslash + 1, length - 2);
+        output->AppendChar('\\');
+        output->Append(&name);
+    } else if (length == 0 || output->GetText()[length - 1] != '\\') {
+        output->AppendChar('\\');
+    }
+
+    if (day < 10)
+        output->AppendChar('0');
+    output->AppendInt(day);
+    output->Append(kLogFileExtension);
+}
+
+void WriteLogLine(const QvString* message) {
+    int64_t now = GetCurrentTimeMillis();
+    uint32_t processId = QvPlatform::GetCurrentProcessId();
+    if (!logDirectorySet || !message)
+        return;
+
+    std::lock_guard<std::recursive_mutex> guard(logLock);
+    char stamp[kQvTimeTextBufferSize];
+    FormatTimeMillis(stamp, now);
+    QvString line(stamp);
+    // Characters 9 and 10 of "YYYY-MM-DD HH:MM:SS" are the day of the month.
+    int32_t today = line.Mid(8, 2).ToInt(1);
+
+    QvString path;
+    GetLogFilePath(today, &path);
+
+    line.AppendFormat(" %10d", int(processId));
+    line.Append(" - ");
+    line.Append(message);
+    int32_t messageLength = message->GetLength();
+    if (messageLength == 0 || message->GetText()[messageLength - 1] != '\n')
+        line.AppendChar('\n');
+    QvFile::AppendToFile(path.GetText(), &line);
+
+    CleanUpComingDays(today, now);
+}
+
+void WriteLogText(const char* message) {
+    QvString text(message ? message : "");
+    WriteLogLine(&text);
+}
+
+void LogMessage(int32_t level, const char* sourceFile, int32_t line, const char* functionSignature,
+                const char* format, ...) {
+    QvString text;
+    if (format) {
+        va_list args;
+        va_start(args, format);
+        QvString formatted(format, args);
+        va_end(args);
+        text.Set(&formatted);
+    }
+    QvString functionName = ShortenFunctionName(functionSignature);
+    const char* file = sourceFile ? sourceFile : "";
+    const char* tag = TagOfLevel(level);
+
+    QvString message;
+    if (tag)
+        message.Format("%s:%d [%s] %s:\t%s", file, int(line), functionName.GetText(), tag, text.GetText());
+    else
+        message.Format("%s:%d [%s]:\t%s", file, int(line), functionName.GetText(), text.GetText());
+    WriteLogLine(&message);
+}
+
+QvString ShortenFunctionName(const char* signature) {
+    QvString name(signature ? signature : "");
+    int32_t paren = FindLastChar(&name, '(');
+    if (paren >= 0)
+        name.SetLength(paren);
+    int32_t space = FindLastChar(&name, ' ');
+    if (space >= 0)
+        name.Delete(0, space + 1);
+    name.Append("()");
+    return name;
+}
+
+namespace QvLogTest {
+void ForgetLastCleanupTime() {
+    std::lock_guard<std::recursive_mutex> guard(logLock);
+    lastCleanupMillis = 0;
+}
+}  // namespace QvLogTest
