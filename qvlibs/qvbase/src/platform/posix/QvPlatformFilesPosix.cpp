@@ -1,0 +1,182 @@
+// POSIX backend of the files seam (Linux and other Unix systems). The nearest equivalents
+// of the Windows notions:
+// - platform path: the UTF-8 path with every "\" turned into "/", no long-path prefix;
+// - reparse point: a symbolic link (lstat; files are opened with O_NOFOLLOW); a link
+//   reports size 0 and the directory flag of its target, as a Windows link does;
+// - times: modification = st_mtim; creation = the birth time where statx reports one,
+//   otherwise the status-change time st_ctim;
+// - shared access list: explicit permission bits 0666 for files and 0777 for directories,
+//   set after creation so that the umask does not narrow them; default security is the
+//   umask-narrowed default of open and mkdir;
+// - file sharing modes have no equivalent and are not imitated;
+// - temporary path: $TMPDIR when set and not empty, else "/tmp".
+#include "platform/QvPlatformFiles.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "qvbase/QvString.h"
+
+namespace {
+
+const mode_t kSharedFileMode = 0666;
+const mode_t kSharedDirectoryMode = 0777;
+const mode_t kDefaultDirectoryMode = 0777;
+const int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in 1601-based ticks
+
+bool failTempPathQuery = false;
+
+// The platform path: the same bytes with "/" for every "\". False without memory.
+bool ToPosixPath(const char* path, QvString* out) {
+    if (!path || !path[0])
+        return false;
+    out->Set(path);
+    char* buffer = out->GetBuffer();
+    if (!buffer || out->GetLength() == 0)
+        return false;
+    for (char* c = buffer; *c; ++c) {
+        if (*c == '\\')
+            *c = '/';
+    }
+    return true;
+}
+
+int64_t ToTicks(int64_t seconds, int64_t nanoseconds) {
+    return kUnixEpochTicks + seconds * 10000000LL + nanoseconds / 100;
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = open(path, flags | O_CLOEXEC | O_NOFOLLOW, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Opens for writing in the given mode; when no file exists, creates a new one with the
+// shared permission bits. A missing parent fails both attempts.
+int OpenForWrite(const char* path, QvPlatform::QvWriteMode mode) {
+    int modeFlag = mode == QvPlatform::QvWriteMode::Append ? O_APPEND : O_TRUNC;
+    int fd = OpenRetrying(path, O_WRONLY | modeFlag, 0);
+    if (fd >= 0 || errno != ENOENT)
+        return fd;
+    fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | (modeFlag & O_APPEND), kSharedFileMode);
+    if (fd >= 0)
+        fchmod(fd, kSharedFileMode);
+    return fd;
+}
+
+}  // namespace
+
+namespace QvPlatform {
+
+bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
+    QvString posixPath;
+    if (!out || !ToPosixPath(path, &posixPath))
+        return false;
+    const char* p = posixPath.GetText();
+    struct stat st;
+    if (lstat(p, &st) != 0)
+        return false;
+    out->isReparsePoint = S_ISLNK(st.st_mode);
+    out->isDirectory = S_ISDIR(st.st_mode);
+    out->size = S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
+    if (out->isReparsePoint) {
+        struct stat target;
+        out->isDirectory = stat(p, &target) == 0 && S_ISDIR(target.st_mode);
+    }
+    out->lastWriteTicks = ToTicks(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    out->creationTicks = ToTicks(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+#ifdef STATX_BTIME
+    struct statx sx;
+    if (statx(AT_FDCWD, p, AT_SYMLINK_NOFOLLOW, STATX_BTIME, &sx) == 0 &&
+        (sx.stx_mask & STATX_BTIME))
+        out->creationTicks = ToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
+#endif
+    return true;
+}
+
+bool CreateOneDirectory(const char* path, bool /*longPathPrefix*/, bool shared) {
+    QvString posixPath;
+    if (!ToPosixPath(path, &posixPath))
+        return false;
+    if (mkdir(posixPath.GetText(), kDefaultDirectoryMode) != 0)
+        return false;
+    if (shared)
+        chmod(posixPath.GetText(), kSharedDirectoryMode);
+    return true;
+}
+
+bool ReadFileNoReparse(const char* path, void* buffer, uint32_t size, uint32_t* bytesRead) {
+    QvString posixPath;
+    if (!buffer || !bytesRead || !ToPosixPath(path, &posixPath))
+        return false;
+    *bytesRead = 0;
+    int fd = OpenRetrying(posixPath.GetText(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;  // ELOOP for a symbolic link
+    ssize_t n;
+    do {
+        n = read(fd, buffer, size);
+    } while (n < 0 && errno == EINTR);
+    close(fd);
+    if (n < 0)
+        return false;
+    *bytesRead = uint32_t(n);
+    return true;
+}
+
+bool WriteFileBytes(const char* path, QvWriteMode mode, const void* data, uint32_t count) {
+    QvString posixPath;
+    if (!data || !ToPosixPath(path, &posixPath))
+        return false;
+    int fd = OpenForWrite(posixPath.GetText(), mode);
+    if (fd < 0)
+        return false;
+    ssize_t n;
+    do {
+        n = write(fd, data, count);
+    } while (n < 0 && errno == EINTR);
+    bool closed = close(fd) == 0;
+    return n >= 0 && uint32_t(n) == count && closed;
+}
+
+QvDeleteResult DeleteOneFile(const char* path) {
+    QvString posixPath;
+    if (!ToPosixPath(path, &posixPath))
+        return QvDeleteResult::OtherFailure;
+    if (unlink(posixPath.GetText()) == 0)
+        return QvDeleteResult::Deleted;
+    // EISDIR (Linux) and EPERM (POSIX) for a directory, as Windows denies deleting one.
+    if (errno == EACCES || errno == EPERM || errno == EISDIR)
+        return QvDeleteResult::AccessDenied;
+    return QvDeleteResult::OtherFailure;
+}
+
+bool SetNormalFileAttributes(const char* path) {
+    QvString posixPath;
+    if (!ToPosixPath(path, &posixPath))
+        return false;
+    struct stat st;
+    // chmod would follow a link to its target; a link has no mode of its own.
+    if (lstat(posixPath.GetText(), &st) != 0 || S_ISLNK(st.st_mode))
+        return false;
+    return chmod(posixPath.GetText(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR) == 0;
+}
+
+bool QueryTempPath(QvString* out) {
+    if (!out || failTempPathQuery)
+        return false;
+    const char* dir = getenv("TMPDIR");
+    out->Set(dir && dir[0] ? dir : "/tmp");
+    return out->GetLength() > 0;
+}
+
+}  // namespace QvPlatform
+
+namespace QvPlatformTest {
+void FailTempPathQuery(bool on) { failTempPathQuery = on; }
+}  // namespace QvPlatformTest

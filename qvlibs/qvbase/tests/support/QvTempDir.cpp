@@ -1,0 +1,43 @@
+// Test support: the per-test temporary folder. The platform work is in
+// support/win32/QvTestFsWin32.cpp and support/posix/QvTestFsPosix.cpp.
+#include "QvTempDir.h"
+
+QvTempDir::QvTempDir() {
+    std::string path;
+    if (QvTestFs::MakeUniqueDir(&path))
+        root = path;
+}
+
+QvTempDir::~QvTempDir() {
+    if (!root.empty())
+        QvTestFs::RemoveTree(root);
+}
+
+std::string QvTempDir::Join(const std::string& relative) const {
+    return relative.empty() ? root : root + "\\" + relative;
+}
+
+std::string QvTempDir::MakeDir(const std::string& relative) {
+    std::string path = Join(relative);
+    for (size_t i = root.size() + 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\' || path[i] == '/') {
+            std::string prefix = path.substr(0, i);
+            if (!QvTestFs::Exists(prefix)) {
+                EXPECT_TRUE(QvTestFs::MakeDir(prefix)) << "cannot create " << prefix;
+            }
+        }
+    }
+    return path;
+}
+
+std::string QvTempDir::MakeFile(const std::string& relative, const std::string& content) {
+    std::string path = Join(relative);
+    EXPECT_TRUE(QvTestFs::WriteFile(path, content)) << "cannot write " << path;
+    return path;
+}
+
+std::string QvTempDir::MakeSymlink(const std::string& relative, const std::string& target,
+                                   bool targetIsDirectory) {
+    std::string path = Join(relative);
+    return QvTestFs::MakeSymlink(path, target, targetIsDirectory) ? path : std::string();
+}

@@ -1,0 +1,261 @@
+// Test support, Windows: file system helpers on the wide-character calls, independent of
+// the library under test. Paths longer than 200 bytes get the "\\?\" prefix here.
+#include "QvTempDir.h"
+
+#include <cstdio>
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <winioctl.h>
+
+namespace {
+std::wstring Wide(const std::string& path, bool allowPrefix = true) {
+    std::wstring out;
+    int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), int(path.size()), nullptr, 0);
+    if (n > 0) {
+        out.resize(size_t(n));
+        MultiByteToWideChar(CP_UTF8, 0, path.data(), int(path.size()), &out[0], n);
+    }
+    if (allowPrefix && path.size() > 200 && path.compare(0, 4, "\\\\?\\") != 0)
+        out = L"\\\\?\\" + out;
+    return out;
+}
+
+std::string Utf8(const wchar_t* text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return std::string();
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(size_t(n - 1));
+    return out;
+}
+
+bool RemoveWide(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileW(path.c_str()) != 0;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = entry.cFileName;
+                if (name != L"." && name != L"..")
+                    RemoveWide(path + L"\\" + name);
+            } while (FindNextFileW(find, &entry));
+            FindClose(find);
+        }
+    }
+    // A link to a directory goes as a directory; some file systems want it as a file.
+    return RemoveDirectoryW(path.c_str()) || DeleteFileW(path.c_str());
+}
+
+// Wine's CreateSymbolicLinkW is a stub that reports success and creates nothing, and it
+// refuses FSCTL_SET_REPARSE_POINT; links are therefore made (and removed) on the Unix side,
+// with Unix programs started through Wine. Their start does not wait for them, so the
+// caller waits for the effect.
+std::string UnixName(const std::wstring& path) {
+    typedef char*(CDECL * UnixNameFunction)(LPCWSTR);
+    UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    std::string out = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return out;
+}
+
+bool RunUnixProgram(const wchar_t* program, const std::string& commandLine) {
+    std::wstring command = Wide(commandLine, false);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool WaitForExistence(const std::wstring& path, bool exists) {
+    for (int i = 0; i < 100; ++i) {
+        if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists)
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+bool MakeSymlinkUnderWine(const std::wstring& link, const std::wstring& target) {
+    std::string unixLink = UnixName(link);
+    bool absolute = target.size() > 1 && target[1] == L':';
+    std::string unixTarget = absolute ? UnixName(target) : Utf8(target.c_str());
+    for (char& c : unixTarget) {
+        if (!absolute && c == '\\')
+            c = '/';
+    }
+    if (unixLink.empty() || unixTarget.empty() ||
+        !RunUnixProgram(L"Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\""))
+        return false;
+    return WaitForExistence(link, true);
+}
+
+// What the Windows side cannot remove under Wine (links whose target went first).
+bool RemoveTreeUnderWine(const std::wstring& path) {
+    std::string unixPath = UnixName(path);
+    if (unixPath.size() < 8 || !RunUnixProgram(L"Z:\\bin\\rm", "/bin/rm -rf \"" + unixPath + "\""))
+        return false;
+    return WaitForExistence(path, false);
+}
+}  // namespace
+
+namespace QvTestFs {
+bool IsWindows() { return true; }
+
+bool IsWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool MakeUniqueDir(std::string* path) {
+    wchar_t base[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    if (n == 0 || n > MAX_PATH)
+        return false;
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t name[64];
+        swprintf(name, 64, L"qvtest-%lu-%llu-%u", GetCurrentProcessId(),
+                 (unsigned long long)GetTickCount64(), ++counter);
+        std::wstring candidate = std::wstring(base) + name;
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            *path = Utf8(candidate.c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RemoveTree(const std::string& path) {
+    std::wstring widePath = Wide(path);
+    if (RemoveWide(widePath))
+        return true;
+    return IsWine() && RemoveTreeUnderWine(widePath);
+}
+bool MakeDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
+
+bool WriteFile(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == content.size();
+}
+
+bool ReadFile(const std::string& path, std::string* content) {
+    content->clear();
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char chunk[4096];
+    DWORD n = 0;
+    while (::ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0)
+        content->append(chunk, n);
+    CloseHandle(file);
+    return true;
+}
+
+bool MakeSymlink(const std::string& link, const std::string& target, bool targetIsDirectory) {
+    const DWORD allowUnprivileged = 0x2;  // developer mode; refused by older systems
+    DWORD flags = targetIsDirectory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
+    std::wstring wideLink = Wide(link);
+    std::wstring wideTarget = Wide(target, false);
+    if (IsWine())
+        return MakeSymlinkUnderWine(wideLink, wideTarget);
+    if (CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags | allowUnprivileged))
+        return true;
+    return CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags) != 0;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsSymlink(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool SetReadOnly(const std::string& path) {
+    return SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool MakeSizedFile(const std::string& path, int64_t size) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    BOOL ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+std::string DescribeAccess(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::wstring widePath = Wide(path);
+    if (GetNamedSecurityInfoW(widePath.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return "error";
+    std::string out;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            break;
+        ACE_HEADER* header = static_cast<ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        wchar_t* sidText = nullptr;
+        if (!ConvertSidToStringSidW(&allowed->SidStart, &sidText))
+            continue;
+        char mask[16];
+        snprintf(mask, sizeof mask, ":0x%lx", (unsigned long)allowed->Mask);
+        out += (out.empty() ? "" : ";") + Utf8(sidText) + mask;
+        LocalFree(sidText);
+    }
+    LocalFree(descriptor);
+    return out;
+}
+
+std::string GetCurrentDir() {
+    wchar_t buffer[4096];
+    DWORD n = GetCurrentDirectoryW(4096, buffer);
+    return n > 0 && n < 4096 ? Utf8(buffer) : std::string();
+}
+
+bool SetCurrentDir(const std::string& path) {
+    return SetCurrentDirectoryW(Wide(path, false).c_str()) != 0;
+}
+}  // namespace QvTestFs
