@@ -1,0 +1,391 @@
+#include "qvbase/QvFileXml.h"
+// Textual element and attribute access for the client's XML files. Every search runs
+// forward over the text up to its first NUL byte, the way QvString searches do; results
+// of searches that can only move forward are remembered, so that an input full of
+// unterminated or unmatched openings costs no more than a well-formed one.
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+#include "qvbase/QvFile.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvStringVector.h"
+
+namespace {
+
+// Length of the text as searches see it: up to the first NUL byte (a buffer read from a
+// file may hold NUL bytes; nothing after the first one is ever matched).
+int32_t SearchableLength(const QvString* text) {
+    const char* bytes = text->GetText();
+    const void* nul = memchr(bytes, 0, static_cast<size_t>(text->GetLength()));
+    return nul ? static_cast<int32_t>(static_cast<const char*>(nul) - bytes) : text->GetLength();
+}
+
+int32_t FindByte(const char* text, int32_t length, int32_t from, char c) {
+    if (from < 0 || from >= length)
+        return -1;
+    const void* hit = memchr(text + from, c, static_cast<size_t>(length - from));
+    return hit ? static_cast<int32_t>(static_cast<const char*>(hit) - text) : -1;
+}
+
+// A search pattern made of up to three pieces (for example "</", the tag name, ">"), so
+// that no pattern has to be assembled in memory.
+class Pattern {
+public:
+    Pattern(const char* leadText, const char* nameText, const char* tailText)
+        : lead(leadText), name(nameText), tail(tailText),
+          leadLength(static_cast<int32_t>(strlen(leadText))),
+          nameLength(static_cast<int32_t>(strlen(nameText))),
+          tailLength(static_cast<int32_t>(strlen(tailText))) {
+        total = leadLength + nameLength + tailLength;
+        first = total > 0 ? ByteAt(0) : 0;
+        last = total > 0 ? ByteAt(total - 1) : 0;
+        // The first and the last (up to) eight bytes as words: a candidate is checked with
+        // two word compares, which cover the whole pattern up to 16 bytes.
+        wordSize = total >= 8 ? 8 : total >= 4 ? 4 : 0;
+        char head[8] = {0};
+        char end[8] = {0};
+        for (int32_t i = 0; i < wordSize; ++i) {
+            head[i] = ByteAt(i);
+            end[i] = ByteAt(total - wordSize + i);
+        }
+        headWord = LoadWord(head, wordSize);
+        endWord = LoadWord(end, wordSize);
+    }
+
+    int32_t GetLength() const { return total; }
+
+    // Index of the first occurrence at or after from, or -1.
+    int32_t FindIn(const char* text, int32_t length, int32_t from) const {
+        if (total < 1 || from < 0 || from > length - total)
+            return -1;
+        if (total == 1)
+            return FindByte(text, length, from, first);
+        const int32_t lastStart = length - total;
+        int32_t i = from;
+        // Eight candidate positions at a time: a position can match only where the first
+        // byte of the pattern and, total - 1 bytes further, its last byte both fit. Runs of
+        // one pattern byte ("<<<<", "name=name=") therefore give no candidates at all.
+        const uint64_t firstBytes = Broadcast(first);
+        const uint64_t lastBytes = Broadcast(last);
+        while (i + 7 <= lastStart) {
+            const uint64_t candidates = ZeroBytes(LoadWord(text + i, 8) ^ firstBytes) &
+                                        ZeroBytes(LoadWord(text + i + total - 1, 8) ^ lastBytes);
+            if (candidates) {
+                for (int32_t j = i; j < i + 8; ++j) {
+                    if (MatchesAt(text + j))
+                        return j;
+                }
+            }
+            i += 8;
+        }
+        for (; i <= lastStart; ++i) {
+            if (MatchesAt(text + i))
+                return i;
+        }
+        return -1;
+    }
+
+private:
+    char ByteAt(int32_t index) const {
+        if (index < leadLength)
+            return lead[index];
+        index -= leadLength;
+        if (index < nameLength)
+            return name[index];
+        return tail[index - nameLength];
+    }
+
+    // Reads only inside [at, at + total).
+    bool MatchesAt(const char* at) const {
+        if (at[0] != first || at[total - 1] != last)
+            return false;
+        if (wordSize == 0)  // two or three bytes
+            return total < 3 || at[1] == ByteAt(1);
+        if (LoadWord(at, wordSize) != headWord ||
+            LoadWord(at + total - wordSize, wordSize) != endWord)
+            return false;
+        return total <= 2 * wordSize ||
+               (memcmp(at, lead, static_cast<size_t>(leadLength)) == 0 &&
+                memcmp(at + leadLength, name, static_cast<size_t>(nameLength)) == 0 &&
+                memcmp(at + leadLength + nameLength, tail, static_cast<size_t>(tailLength)) == 0);
+    }
+
+    static uint64_t Broadcast(char c) {
+        return 0x0101010101010101ULL * static_cast<unsigned char>(c);
+    }
+    // Sets the high bit of every zero byte (and possibly of some bytes above one): a
+    // filter that never misses a zero byte.
+    static uint64_t ZeroBytes(uint64_t v) {
+        return (v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL;
+    }
+    // size is 8, 4 or 0.
+    static uint64_t LoadWord(const char* at, int32_t size) {
+        if (size == 8) {
+            uint64_t v;
+            memcpy(&v, at, sizeof v);
+            return v;
+        }
+        if (size == 4) {
+            uint32_t v;
+            memcpy(&v, at, sizeof v);
+            return v;
+        }
+        return 0;
+    }
+
+    const char* lead;
+    const char* name;
+    const char* tail;
+    int32_t leadLength;
+    int32_t nameLength;
+    int32_t tailLength;
+    int32_t total;
+    int32_t wordSize;
+    uint64_t headWord;
+    uint64_t endWord;
+    char first;
+    char last;
+};
+
+// Forward search over one text that remembers its last answer: the first occurrence at
+// or after a position is also the first one at or after every later position up to it,
+// and "none" stays "none". A scan whose positions only grow thus reads each byte once.
+class ForwardSearch {
+public:
+    ForwardSearch(const char* searchedText, int32_t searchedLength, const Pattern& searchedFor)
+        : text(searchedText), length(searchedLength), pattern(searchedFor) {}
+
+    int32_t Next(int32_t from) {
+        if (from >= searchedFrom && (foundAt < 0 || foundAt >= from))
+            return foundAt;
+        searchedFrom = from;
+        foundAt = pattern.FindIn(text, length, from);
+        return foundAt;
+    }
+
+private:
+    const char* text;
+    int32_t length;
+    const Pattern& pattern;
+    int32_t searchedFrom = INT32_MAX;  // nothing remembered yet
+    int32_t foundAt = -1;
+};
+
+// The end of an element opened with '<tag ' (attributes follow), given the index just past
+// that opening. The closing tag wins unless a "/>" comes before the next "<": then the
+// element is empty and ends there. Without a closing tag the first "/>" ends it.
+int32_t FindElementEnd(const char* text, int32_t start, ForwardSearch& closing,
+                       int32_t closingLength, ForwardSearch& emptyEnd) {
+    const int32_t closingAt = closing.Next(start);
+    if (closingAt >= 0) {
+        // A "<" exists at or after start: the closing tag itself starts with one.
+        const int32_t lessThan = FindByte(text, closingAt + 1, start, '<');
+        // A "/>" starting before that "<" lies wholly before it ('>' cannot be at lessThan).
+        const Pattern emptyEndPattern("/>", "", "");
+        const int32_t emptyEndAt = emptyEndPattern.FindIn(text, lessThan, start);
+        if (emptyEndAt >= 0)
+            return emptyEndAt + 2;
+        return closingAt + closingLength;
+    }
+    const int32_t emptyEndAt = emptyEnd.Next(start);
+    return emptyEndAt >= 0 ? emptyEndAt + 2 : -1;
+}
+
+// Copies [start, end) of the buffer into a new snippet owned by the vector; an empty copy
+// (a failed allocation) is dropped.
+void AppendSnippet(const QvString* buffer, int32_t start, int32_t end, QvStringVector* snippets) {
+    QvString* snippet = buffer->NewMid(start, end - start);
+    if (!snippet)
+        return;
+    if (snippet->GetLength() == 0 || !snippets->Add(snippet))
+        delete snippet;
+}
+
+// One reference of the decoding table and the character it stands for. The order is the
+// table's; no reference is a prefix of another, so at most one matches at a position.
+struct XmlReference {
+    const char* text;
+    int32_t length;
+    char replacement;
+};
+
+const XmlReference kXmlReferences[] = {
+    {"&amp;", 5, '&'},   {"&lt;", 4, '<'},    {"&gt;", 4, '>'},    {"&apos;", 6, '\''},
+    {"&quot;", 6, '"'},  {"&#x5C;", 6, '\\'}, {"&#x2F;", 6, '/'},  {"&#39;", 5, '\''},
+};
+
+// Decodes the references in place (decoding only shortens the text). Left to right, each
+// reference once; the character put in is never looked at again, so '&amp;lt;' gives
+// '&lt;'. Bytes after the first NUL are kept but not decoded.
+void DecodeInPlace(QvString* text) {
+    char* bytes = text->GetBuffer();
+    if (!bytes)
+        return;
+    const int32_t length = text->GetLength();
+    const int32_t searchable = SearchableLength(text);
+    int32_t read = FindByte(bytes, searchable, 0, '&');
+    if (read < 0)
+        return;
+    int32_t write = read;
+    while (read < searchable) {
+        const int32_t amp = FindByte(bytes, searchable, read, '&');
+        const int32_t runEnd = amp < 0 ? searchable : amp;
+        if (runEnd > read && write != read)
+            memmove(bytes + write, bytes + read, static_cast<size_t>(runEnd - read));
+        write += runEnd - read;
+        read = runEnd;
+        if (amp < 0)
+            break;
+        const XmlReference* match = nullptr;
+        for (const XmlReference& reference : kXmlReferences) {
+            if (reference.length <= searchable - amp &&
+                memcmp(bytes + amp, reference.text, static_cast<size_t>(reference.length)) == 0) {
+                match = &reference;
+                break;
+            }
+        }
+        bytes[write++] = match ? match->replacement : '&';
+        read = amp + (match ? match->length : 1);
+    }
+    if (write == read)
+        return;
+    // Move what follows the searchable text (an embedded NUL and beyond) down as well.
+    memmove(bytes + write, bytes + read, static_cast<size_t>(length - read));
+    text->SetLength(length - (read - write));
+}
+
+}  // namespace
+
+namespace QvFile {
+
+bool GetAllXmlSnippetsWithTagNameInXmlFile(const char* path, const char* tagName,
+                                           QvStringVector* snippets) {
+    if (!snippets)
+        return false;
+    snippets->Clear();
+    QvString content;
+    if (!ReadFileToString(path, &content))
+        return false;
+    return GetAllXmlSnippetsWithTagNameInXml(&content, tagName, snippets);
+}
+
+bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagName,
+                                       QvStringVector* snippets) {
+    if (!snippets)
+        return false;
+    snippets->Clear();
+    if (!buffer || !tagName || !tagName[0])
+        return false;
+    const char* text = buffer->GetText();
+    const int32_t length = SearchableLength(buffer);
+
+    const Pattern closingTag("</", tagName, ">");
+    const Pattern emptyEnd("/>", "", "");
+    ForwardSearch closingSearch(text, length, closingTag);
+    ForwardSearch emptyEndSearch(text, length, emptyEnd);
+
+    // Elements with attributes first ('<tag '), then elements without ('<tag>'); the two
+    // kinds are not merged by position. Each pass resumes after the snippet it copied, so
+    // an element nested in one of the same name is part of it, never a snippet of its own.
+    const Pattern withAttributes("<", tagName, " ");
+    for (int32_t from = 0;;) {
+        const int32_t open = withAttributes.FindIn(text, length, from);
+        if (open < 0)
+            break;
+        const int32_t end = FindElementEnd(text, open + withAttributes.GetLength(), closingSearch,
+                                           closingTag.GetLength(), emptyEndSearch);
+        if (end < 0) {
+            from = open + 1;  // unterminated: skipped
+            continue;
+        }
+        AppendSnippet(buffer, open, end, snippets);
+        from = end;
+    }
+
+    const Pattern withoutAttributes("<", tagName, ">");
+    for (int32_t from = 0;;) {
+        const int32_t open = withoutAttributes.FindIn(text, length, from);
+        if (open < 0)
+            break;
+        const int32_t contentStart = open + withoutAttributes.GetLength();
+        int32_t end = -1;
+        const int32_t closingAt = closingSearch.Next(contentStart);
+        if (closingAt >= 0) {
+            end = closingAt + closingTag.GetLength();
+        } else {
+            const int32_t emptyEndAt = emptyEndSearch.Next(contentStart);
+            if (emptyEndAt >= 0)
+                end = emptyEndAt + 2;
+        }
+        if (end < 0) {
+            from = open + 1;
+            continue;
+        }
+        AppendSnippet(buffer, open, end, snippets);
+        from = end;
+    }
+    return snippets->GetCount() > 0;
+}
+
+bool GetUniqueStrAttrFromXmlSnippet(const char* text, const char* attrName, QvString* value) {
+    if (!value)
+        return false;
+    value->SetLength(0);
+    if (!text || !attrName)
+        return false;
+    const int32_t length = static_cast<int32_t>(strlen(text));
+
+    // 'name="' preceded by a blank anywhere beats one preceded by a line feed, which beats
+    // one preceded by a tab; the separator makes the match start at a whole name.
+    int32_t match = -1;
+    for (const char* separator : {" ", "\n", "\t"}) {
+        match = Pattern(separator, attrName, "=\"").FindIn(text, length, 0);
+        if (match >= 0)
+            break;
+    }
+    if (match < 0)
+        return false;
+    const int32_t valueStart = match + 1 + static_cast<int32_t>(strlen(attrName)) + 2;
+    if (valueStart >= length)
+        return false;
+    const int32_t valueEnd = FindByte(text, length, valueStart, '"');
+    if (valueEnd < 0)
+        return false;
+    value->Set(text + valueStart, valueEnd - valueStart);
+    DecodeInPlace(value);
+    return true;
+}
+
+bool GetUniqueStrAttrFromXmlFile(const char* path, const char* attrName, QvString* value) {
+    QvString content;
+    if (!ReadFileToString(path, &content))
+        return false;
+    return GetUniqueStrAttrFromXmlSnippet(content.GetText(), attrName, value);
+}
+
+int32_t FindXmlElementEnd(const QvString* buffer, int32_t start, const char* tagName) {
+    if (!buffer || !tagName)
+        return -1;
+    const char* text = buffer->GetText();
+    const int32_t length = SearchableLength(buffer);
+    if (start < 0 || start >= length)
+        return -1;
+    const Pattern closingTag("</", tagName, ">");
+    const Pattern emptyEnd("/>", "", "");
+    ForwardSearch closingSearch(text, length, closingTag);
+    ForwardSearch emptyEndSearch(text, length, emptyEnd);
+    return FindElementEnd(text, start, closingSearch, closingTag.GetLength(), emptyEndSearch);
+}
+
+bool DecodeXmlEntities(const QvString* source, QvString* out) {
+    if (!source || !out)
+        return false;
+    if (source != out)
+        out->Set(source);
+    DecodeInPlace(out);
+    return true;
+}
+
+}  // namespace QvFile
