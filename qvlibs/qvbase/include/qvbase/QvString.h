@@ -4,6 +4,7 @@
 // string without a buffer (length 0, capacity 0), and every operation accepts that state.
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 class QvString {
@@ -18,6 +19,14 @@ public:
     QvString& operator=(const QvString&) = delete;
     QvString& operator=(QvString&&) = delete;
     virtual ~QvString();
+
+    // Heap objects (NewMid, the string vectors) come from the same allocator as the
+    // buffers; a failed allocation makes the new-expression yield null instead of throwing.
+    static void* operator new(size_t size) noexcept;
+    static void operator delete(void* block) noexcept;
+    // Construction in storage the caller provides stays available.
+    static void* operator new(size_t, void* place) noexcept { return place; }
+    static void operator delete(void*, void*) noexcept {}
 
     int32_t GetLength() const { return length; }
     int32_t GetCapacity() const { return capacity; }
@@ -69,14 +78,16 @@ public:
     static void CopyText(char* destination, const char* source);
 
     // Largest capacity the stepped growth ever asks for.
-    static const int32_t kMaxSteppedCapacity = 1073741804;
+    static constexpr int32_t kMaxSteppedCapacity = 1073741804;
     // Size of the block every new string starts with.
-    static const int32_t kInitialCapacity = 15;
+    static constexpr int32_t kInitialCapacity = 15;
 
 private:
     void InitEmpty();
     bool GrowForAssignment(int32_t n);
     void DropBuffer();
+    void AppendBytes(const char* bytes, int32_t count);
+    bool PointsIntoBuffer(const char* p) const;
 
     int32_t length;
     int32_t capacity;

@@ -1,0 +1,459 @@
+#include "qvbase/QvString.h"
+// The byte string behind every piece of text in the program. Assignments size the buffer to
+// fit; appends grow it in steps that widen with the size of the buffer, so that text built
+// piece by piece is reallocated rarely. A failed allocation leaves the string without a
+// buffer, which every operation accepts.
+
+#include <cstring>
+
+#include "platform/QvPlatformFormat.h"
+#include "platform/QvPlatformMemory.h"
+
+namespace {
+// What GetText yields without a buffer: callers pass the text straight to C functions.
+const char kEmptyText[1] = {0};
+
+// Room left over by an assignment that outgrows the buffer.
+const int32_t kAssignmentSlack = 11;
+// AppendChar asks for room only when fewer than this many bytes remain free.
+const int32_t kAppendCharReserve = 6;
+// A stepped request fails when this many bytes beyond the length do not fit the maximum.
+const int32_t kSteppedHeadroom = 6;
+
+// New capacity for stepped growth to n characters, chosen by the current capacity.
+int64_t SteppedCapacity(int32_t currentCapacity, int32_t n) {
+    if (currentCapacity < 1000)
+        return 35 + 20 * ((static_cast<int64_t>(n) - 14) / 20);
+    if (currentCapacity < 10000)
+        return static_cast<int64_t>(n) + 1001;
+    if (currentCapacity < 400000)
+        return static_cast<int64_t>(n) + 100001;
+    if (currentCapacity < 20000000)
+        return static_cast<int64_t>(n) + 10000001;
+    if (currentCapacity < 60000000)
+        return static_cast<int64_t>(n) + 20000001;
+    return static_cast<int64_t>(n) + 100000001;
+}
+
+bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char FoldAsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Formats into a caller's buffer through the seam (for the fixed number formats).
+int FormatInto(char* destination, size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int written = QvPlatform::FormatText(destination, size, format, args);
+    va_end(args);
+    return written;
+}
+}  // namespace
+
+void* QvString::operator new(size_t size) noexcept { return QvPlatform::Malloc(size); }
+
+void QvString::operator delete(void* block) noexcept { QvPlatform::Free(block); }
+
+QvString::QvString() { InitEmpty(); }
+
+QvString::QvString(const char* text) {
+    InitEmpty();
+    Set(text);
+}
+
+QvString::QvString(const QvString* other) {
+    InitEmpty();
+    Set(other);
+}
+
+QvString::QvString(const char* format, va_list args) {
+    InitEmpty();
+    if (!format)
+        return;
+    // Measure on a copy: the argument list can be walked only once.
+    va_list measureArgs;
+    va_copy(measureArgs, args);
+    int needed = QvPlatform::FormatText(nullptr, 0, format, measureArgs);
+    va_end(measureArgs);
+    if (needed < 0)
+        return;
+    size_t size = static_cast<size_t>(needed) + 1;
+    char* formatted = static_cast<char*>(QvPlatform::Malloc(size));
+    if (!formatted)
+        return;
+    int written = QvPlatform::FormatText(formatted, size, format, args);
+    if (written >= 0)
+        Set(formatted, written < needed ? written : needed);
+    QvPlatform::Free(formatted);
+}
+
+QvString::QvString(QvString&& other) noexcept
+    : length(other.length), capacity(other.capacity), buffer(other.buffer) {
+    // The source is left without a buffer, a state every operation accepts.
+    other.length = 0;
+    other.capacity = 0;
+    other.buffer = nullptr;
+}
+
+QvString::~QvString() { DropBuffer(); }
+
+void QvString::InitEmpty() {
+    length = 0;
+    capacity = 0;
+    buffer = static_cast<char*>(QvPlatform::Malloc(kInitialCapacity));
+    if (!buffer)
+        return;
+    capacity = kInitialCapacity;
+    buffer[0] = 0;
+}
+
+void QvString::DropBuffer() {
+    QvPlatform::Free(buffer);
+    buffer = nullptr;
+    length = 0;
+    capacity = 0;
+}
+
+bool QvString::PointsIntoBuffer(const char* p) const {
+    // Compared as integers: relational comparison of unrelated pointers is not defined.
+    uintptr_t address = reinterpret_cast<uintptr_t>(p);
+    uintptr_t start = reinterpret_cast<uintptr_t>(buffer);
+    return buffer && address >= start && address < start + static_cast<uintptr_t>(capacity);
+}
+
+const char* QvString::GetText() const { return buffer ? buffer : kEmptyText; }
+
+void QvString::SetLength(int32_t newLength) {
+    if (newLength < 0 || !buffer || newLength >= capacity)
+        return;
+    length = newLength;
+    buffer[length] = 0;
+}
+
+bool QvString::EnsureCapacity(int32_t n, bool stepped) {
+    if (n < 0)
+        return false;
+    if (static_cast<int64_t>(n) + 1 <= capacity)
+        return true;
+
+    int64_t newCapacity;
+    if (static_cast<int64_t>(n) + 1 <= kInitialCapacity) {
+        newCapacity = kInitialCapacity;
+    } else if (!stepped) {
+        newCapacity = static_cast<int64_t>(n) + kAssignmentSlack;
+        if (newCapacity > INT32_MAX)
+            return false;
+    } else {
+        newCapacity = SteppedCapacity(capacity, n);
+        if (newCapacity > kMaxSteppedCapacity) {
+            newCapacity = kMaxSteppedCapacity;
+            if (static_cast<int64_t>(n) + kSteppedHeadroom > kMaxSteppedCapacity)
+                return false;
+        }
+    }
+
+    char* grown = static_cast<char*>(QvPlatform::Realloc(buffer, static_cast<size_t>(newCapacity)));
+    if (!grown) {
+        // The content is lost with the old block: the string is left without a buffer.
+        DropBuffer();
+        return false;
+    }
+    buffer = grown;
+    capacity = static_cast<int32_t>(newCapacity);
+    buffer[length] = 0;
+    return true;
+}
+
+bool QvString::GrowForAssignment(int32_t n) { return EnsureCapacity(n, false); }
+
+void QvString::Set(const char* text) {
+    if (!text) {
+        Set(kEmptyText, 0);
+        return;
+    }
+    size_t textLength = strlen(text);
+    if (textLength > static_cast<size_t>(INT32_MAX))
+        return;
+    Set(text, static_cast<int32_t>(textLength));
+}
+
+void QvString::Set(const char* bytes, int32_t count) {
+    if (!bytes || count < 0) {
+        bytes = kEmptyText;
+        count = 0;
+    }
+    // The source may lie inside this very buffer, which growing can move.
+    bool aliased = PointsIntoBuffer(bytes);
+    ptrdiff_t offset = aliased ? bytes - buffer : 0;
+    if (!GrowForAssignment(count))
+        return;
+    if (aliased)
+        bytes = buffer + offset;
+    memmove(buffer, bytes, static_cast<size_t>(count));
+    length = count;
+    buffer[length] = 0;
+}
+
+void QvString::Set(const QvString* other) {
+    if (other == this)
+        return;
+    if (!other) {
+        Set(kEmptyText, 0);
+        return;
+    }
+    Set(other->GetText(), other->length);
+}
+
+void QvString::Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    QvString formatted(format, args);
+    va_end(args);
+    Set(&formatted);
+}
+
+void QvString::AppendBytes(const char* bytes, int32_t count) {
+    int64_t newLength = static_cast<int64_t>(length) + count;
+    if (newLength > INT32_MAX)
+        return;
+    bool aliased = PointsIntoBuffer(bytes);
+    ptrdiff_t offset = aliased ? bytes - buffer : 0;
+    if (!EnsureCapacity(static_cast<int32_t>(newLength), true))
+        return;
+    if (aliased)
+        bytes = buffer + offset;
+    memmove(buffer + length, bytes, static_cast<size_t>(count));
+    length = static_cast<int32_t>(newLength);
+    buffer[length] = 0;
+}
+
+void QvString::Append(const char* text) {
+    if (!text)
+        return;
+    size_t textLength = strlen(text);
+    if (textLength > static_cast<size_t>(INT32_MAX))
+        return;
+    AppendBytes(text, static_cast<int32_t>(textLength));
+}
+
+void QvString::Append(const QvString* other) {
+    if (!other)
+        return;
+    AppendBytes(other->GetText(), other->length);
+}
+
+void QvString::AppendChar(char c) {
+    if (length + kAppendCharReserve - 1 >= capacity && !EnsureCapacity(length + 1, true))
+        return;
+    buffer[length++] = c;
+    buffer[length] = 0;
+}
+
+void QvString::AppendInt(int32_t value) {
+    char digits[16];
+    int written = FormatInto(digits, sizeof digits, "%d", value);
+    if (written > 0)
+        AppendBytes(digits, written);
+}
+
+void QvString::AppendInt64(int64_t value) {
+    char digits[32];
+    int written = FormatInto(digits, sizeof digits, "%I64d", value);
+    if (written > 0)
+        AppendBytes(digits, written);
+}
+
+void QvString::AppendFormat(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    QvString formatted(format, args);
+    va_end(args);
+    Append(&formatted);
+}
+
+void QvString::Insert(int32_t pos, const char* text) {
+    if (!text || !text[0] || pos < 0)
+        return;
+    if (length < 1) {
+        if (pos == 0)
+            Set(text);
+        return;
+    }
+    if (pos > length)
+        return;
+    if (pos == length) {
+        Append(text);
+        return;
+    }
+    size_t insertLength = strlen(text);
+    if (static_cast<int64_t>(length) + static_cast<int64_t>(insertLength) > INT32_MAX)
+        return;
+    int32_t count = static_cast<int32_t>(insertLength);
+    if (PointsIntoBuffer(text)) {
+        // Inserting part of this string into itself: work from a copy.
+        QvString copy(text);
+        if (copy.length == count)
+            Insert(pos, copy.buffer);
+        return;
+    }
+    if (!EnsureCapacity(length + count, true))
+        return;
+    memmove(buffer + pos + count, buffer + pos, static_cast<size_t>(length - pos) + 1);
+    memcpy(buffer + pos, text, static_cast<size_t>(count));
+    length += count;
+}
+
+void QvString::Delete(int32_t pos, int32_t count) {
+    if (length < 1 || pos < 0 || pos >= length || count < 1)
+        return;
+    int32_t removed = count < length - pos ? count : length - pos;
+    memmove(buffer + pos, buffer + pos + removed, static_cast<size_t>(length - pos - removed) + 1);
+    length -= removed;
+}
+
+void QvString::Trim() {
+    if (length < 1)
+        return;
+    int32_t leading = 0;
+    while (leading < length && IsTrimmedByte(buffer[leading]))
+        ++leading;
+    if (leading > 0)
+        Delete(0, leading);
+    int32_t end = length;
+    while (end > 0 && IsTrimmedByte(buffer[end - 1]))
+        --end;
+    if (end < length) {
+        length = end;
+        buffer[length] = 0;
+    }
+}
+
+void QvString::MakeLower() {
+    for (int32_t i = 0; i < length; ++i)
+        buffer[i] = FoldAsciiLower(buffer[i]);
+}
+
+QvString QvString::Mid(int32_t start, int32_t count) const {
+    QvString part;
+    if (start < 0)
+        start = 0;
+    if (length < 1 || count < 1 || start >= length)
+        return part;
+    part.Set(buffer + start, count < length - start ? count : length - start);
+    return part;
+}
+
+QvString* QvString::NewMid(int32_t start, int32_t count) const {
+    QvString* part = new QvString();
+    if (!part)
+        return nullptr;
+    if (start < 0)
+        start = 0;
+    if (length < 1 || count < 1 || start >= length)
+        return part;
+    part->Set(buffer + start, count < length - start ? count : length - start);
+    return part;
+}
+
+int32_t QvString::Find(int32_t start, const char* needle) const {
+    if (!buffer || length < 1 || !needle || !needle[0] || start < 0 || start > length - 1)
+        return -1;
+    for (int32_t i = start; buffer[i]; ++i) {
+        if (buffer[i] != needle[0])
+            continue;
+        int32_t j = 1;
+        while (needle[j] && buffer[i + j] == needle[j])
+            ++j;
+        if (!needle[j])
+            return i;
+        if (!buffer[i + j])
+            return -1;  // the text ends inside a partial match: no later match can fit
+    }
+    return -1;
+}
+
+int32_t QvString::Find(int32_t start, const QvString* needle) const {
+    if (!needle || needle->length < 1)
+        return -1;
+    return Find(start, needle->GetText());
+}
+
+int32_t QvString::FindChar(int32_t start, char c) const {
+    if (!buffer || start < 0 || start > length - 1)
+        return -1;
+    for (int32_t i = start;; ++i) {
+        if (buffer[i] == c)
+            return i;
+        if (!buffer[i])
+            return -1;
+    }
+}
+
+bool QvString::EndsWithNoCase(const char* suffix) const {
+    if (!suffix || !suffix[0])
+        return true;
+    size_t suffixLength = strlen(suffix);
+    if (suffixLength > static_cast<size_t>(length))
+        return false;
+    const char* tail = buffer + (length - static_cast<int32_t>(suffixLength));
+    for (size_t i = 0; i < suffixLength; ++i) {
+        if (FoldAsciiLower(tail[i]) != FoldAsciiLower(suffix[i]))
+            return false;
+    }
+    return true;
+}
+
+int64_t QvString::ToInt64(int64_t defaultValue) const {
+    if (!buffer || length < 1)
+        return defaultValue;
+    int32_t i = 0;
+    bool negative = false;
+    if (buffer[0] == '+' || buffer[0] == '-') {
+        if (!IsDigit(buffer[1]))
+            return defaultValue;
+        negative = buffer[0] == '-';
+        i = 1;
+    } else if (!IsDigit(buffer[0])) {
+        return defaultValue;
+    }
+    // Unsigned arithmetic: an over-long run of digits wraps around instead of overflowing.
+    uint64_t value = 0;
+    for (; IsDigit(buffer[i]); ++i)
+        value = value * 10 + static_cast<uint64_t>(buffer[i] - '0');
+    if (negative)
+        value = 0 - value;
+    return static_cast<int64_t>(value);
+}
+
+int32_t QvString::ToInt(int32_t defaultValue) const {
+    uint64_t value = static_cast<uint64_t>(ToInt64(defaultValue));
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+int QvString::Compare(const char* a, const char* b) {
+    if (!a)
+        return (!b || !b[0]) ? 0 : -1;
+    if (!b)
+        return a[0] ? 1 : 0;
+    for (size_t i = 0;; ++i) {
+        signed char x = static_cast<signed char>(a[i]);
+        signed char y = static_cast<signed char>(b[i]);
+        if (x < y)
+            return -1;
+        if (x > y)
+            return 1;
+        if (!x)
+            return 0;
+    }
+}
+
+void QvString::CopyText(char* destination, const char* source) {
+    if (!destination)
+        return;
+    if (!source) {
+        destination[0] = 0;
+        return;
+    }
+    memmove(destination, source, strlen(source) + 1);
+}
