@@ -51,7 +51,8 @@ bool GetTempDir(QvString* out);
 
 // The whole file in a new buffer followed by a NUL byte, its byte count in *length; null
 // on failure (*length 0). An empty file or a directory gives a buffer holding only the NUL.
-// A file that is a reparse point is refused. Release the buffer with QvPlatform::Free
+// The target of a reparse point is never read: a link reports size 0, so it reads as empty
+// text, and a reparse point met when the file is opened is refused. Release the buffer with QvPlatform::Free
 // (the C allocator's free on every platform).
 char* ReadWholeFile(const char* path, int32_t* length);
 

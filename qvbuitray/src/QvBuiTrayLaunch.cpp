@@ -1,0 +1,42 @@
+// Starting the control panel. Its command line is the tray program's whole contract with
+// qvbui.exe: the quoted program path, a space and one argument.
+#include "QvBuiTrayLaunch.h"
+
+#include "QvBuiTrayConstants.h"
+#include "QvBuiTraySeams.h"
+#include "qvbase/QvLog.h"
+#include "qvbase/QvSystem.h"
+
+void BuildQvBuiCommandLine(int commandId, QvString* commandLine) {
+    QvString installDir;
+    QvSystem::GetInstallDir(&installDir);
+    commandLine->Set("\"");
+    commandLine->Append(&installDir);
+    commandLine->Append(QVBUITRAY_CONTROL_PANEL_NAME);
+    commandLine->Append(QVBUITRAY_CONTROL_PANEL_EXTENSION);
+    commandLine->Append("\" ");
+    if (commandId == kQvBuiTrayCmdQuit) {
+        commandLine->Append(QVBUITRAY_QUIT_ARGUMENT);
+    } else if ((commandId >= kQvBuiTrayCmdControlPanel && commandId <= kQvBuiTrayCmdAbout) ||
+               commandId == kQvBuiTrayCmdSendLogs) {
+        commandLine->Append(QVBUITRAY_MENU_ARGUMENT);
+        commandLine->AppendInt(commandId);
+    }
+}
+
+void RunQvBuiMenuCommand(int commandId) {
+    QvString commandLine;
+    BuildQvBuiCommandLine(commandId, &commandLine);
+
+    QvString line(QVBUITRAY_LOG_ABOUT_TO_RUN);
+    line.Append(&commandLine);
+    WriteLogLine(&line);
+
+    // Started, not waited for: the control panel lives on its own.
+    if (QvBuiTraySeams::runCommand(&commandLine))
+        line.Set(QVBUITRAY_LOG_RUN_OK);
+    else
+        line.Set(QVBUITRAY_LOG_RUN_FAILED);
+    line.Append(&commandLine);
+    WriteLogLine(&line);
+}

@@ -1,0 +1,108 @@
+// Clicks on the icon as the tray window receives them, and the timer ticks that tell a
+// single click from a double click. The menu and the launcher are recorders.
+#include "QvBuiTrayWndProc.h"
+
+#include "QvBuiTrayConstants.h"
+#include "QvBuiTrayIcon.h"
+#include "QvBuiTrayState.h"
+#include "QvBuiTrayTestSupport.h"
+
+using namespace QvBuiTray;
+using namespace QvBuiTrayTestEnv;
+using namespace QvBuiTrayRecord;
+
+class QvBuiTrayClickTest : public QvBuiTrayTest {
+protected:
+    void SetUp() override {
+        QvBuiTrayTest::SetUp();
+        ASSERT_TRUE(CreateQvBuiSystemTray());
+        MarkLog();
+    }
+    void Icon(UINT mouseMessage) { SendMessageW(trayWindow, kQvBuiTrayCallbackMessage, 0, mouseMessage); }
+    std::string ControlPanel(const char* argument) {
+        return "\"" + GetInstallDir() + "qvbui.exe\" " + argument;
+    }
+};
+
+TEST_F(QvBuiTrayClickTest, LeftPressOpensTheMenuOnTheSecondTickOwnedByTheMainWindow) {
+    Icon(WM_LBUTTONDOWN);
+    OnTrayTimerTick(mainWindow);
+    EXPECT_TRUE(menuShows.empty()) << "opened on the first tick";
+    OnTrayTimerTick(mainWindow);
+    ASSERT_EQ(1u, menuShows.size());
+    EXPECT_EQ(mainWindow, menuShows[0].owner);
+    EXPECT_EQ(0x1A2u, menuShows[0].flags);
+    OnTrayTimerTick(mainWindow);
+    EXPECT_EQ(1u, menuShows.size());
+    EXPECT_TRUE(launches.empty()) << "a dismissed menu runs nothing";
+}
+
+TEST_F(QvBuiTrayClickTest, DoubleClickBeforeTheSecondTickOpensTheControlPanelInstead) {
+    Icon(WM_LBUTTONDOWN);
+    OnTrayTimerTick(mainWindow);
+    Icon(WM_LBUTTONUP);
+    Icon(WM_LBUTTONDBLCLK);
+    OnTrayTimerTick(mainWindow);
+    OnTrayTimerTick(mainWindow);
+    EXPECT_TRUE(menuShows.empty());
+    EXPECT_EQ(std::vector<std::string>{ControlPanel("-menu 1")}, launches);
+    std::vector<std::string> log = ReadLogSinceMark();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("tray double click", log[0]);
+}
+
+TEST_F(QvBuiTrayClickTest, RightPressOpensTheMenuAtOnceAndOnlyOnceWhateverIsPending) {
+    for (int ticksBefore = 0; ticksBefore <= 2; ++ticksBefore) {
+        menuShows.clear();
+        if (ticksBefore > 0)
+            Icon(WM_LBUTTONDOWN);
+        for (int i = 1; i < ticksBefore; ++i)
+            OnTrayTimerTick(mainWindow);  // pending click: state 1, then 2
+        Icon(WM_RBUTTONDOWN);
+        ASSERT_EQ(1u, menuShows.size()) << "with a left press " << ticksBefore << " tick(s) before";
+        EXPECT_EQ(trayWindow, menuShows[0].owner);
+        OnTrayTimerTick(mainWindow);
+        OnTrayTimerTick(mainWindow);
+        EXPECT_EQ(1u, menuShows.size()) << "with a left press " << ticksBefore << " tick(s) before";
+    }
+}
+
+TEST_F(QvBuiTrayClickTest, OtherIconEventsAreIgnored) {
+    const UINT others[] = {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK};
+    for (UINT other : others) {
+        Icon(other);
+        EXPECT_EQ(kQvBuiTrayClickIdle, clickState) << other;
+    }
+    OnTrayTimerTick(mainWindow);
+    OnTrayTimerTick(mainWindow);
+    EXPECT_TRUE(menuShows.empty());
+    EXPECT_TRUE(launches.empty());
+}
+
+TEST_F(QvBuiTrayClickTest, PressOnTheTrayWindowItselfLogsItsPositionAndQuits) {
+    SendMessageW(trayWindow, WM_LBUTTONDOWN, 0, MAKELPARAM(0xFFFF, 34));
+    EXPECT_EQ(std::vector<std::string>{"Tray MouseClick at x=65535, y=34"}, ReadLogSinceMark());
+    int code = -5;
+    EXPECT_TRUE(TakeQuitMessage(&code));
+    EXPECT_EQ(0, code);
+}
+
+TEST_F(QvBuiTrayClickTest, ChosenEntryGoesToTheControlPanelAndQuitAlsoEndsTheProgram) {
+    menuAnswer = kQvBuiTrayCmdRestoreOptions;
+    Icon(WM_RBUTTONDOWN);
+    EXPECT_EQ(std::vector<std::string>{ControlPanel("-menu 6")}, launches);
+    EXPECT_FALSE(TakeQuitMessage(nullptr));
+
+    launches.clear();
+    timerId = SetTimer(mainWindow, 0, 100000, nullptr);
+    ASSERT_NE(0u, timerId);
+    menuAnswer = kQvBuiTrayCmdQuit;
+    Icon(WM_LBUTTONDOWN);
+    OnTrayTimerTick(mainWindow);
+    OnTrayTimerTick(mainWindow);
+    EXPECT_EQ(std::vector<std::string>{ControlPanel("-quitqvbui")}, launches);
+    EXPECT_EQ(0u, timerId);
+    int code = -5;
+    EXPECT_TRUE(TakeQuitMessage(&code));
+    EXPECT_EQ(0, code);
+}

@@ -1,0 +1,324 @@
+// Watched folders: one record per "qvdirfilter" element inside the "do_backup" elements of
+// the settings file, holding the extensions of the folder's file sets, plus the table of
+// file types excluded everywhere. The settings file is read once per parse and its text
+// shared by every step (each step sees what a fresh read would have given).
+#include "qvbase/QvInfoManager.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "config/QvInfoManagerInternal.h"
+#include "config/QvInfoManagerTestHooks.h"
+#include "platform/QvPlatformClock.h"
+#include "platform/QvPlatformMemory.h"
+#include "qvbase/QvFile.h"
+#include "qvbase/QvFileXml.h"
+#include "qvbase/QvHashTable.h"
+#include "qvbase/QvLog.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvStringVector.h"
+#include "qvbase/QvTime.h"
+
+using QvInfoManagerInternal::LogParts;
+
+namespace {
+
+const char* const kParseErrorPrefix = "ERROR: ParseQvInfoForFilesToWatch, ";
+const char* const kSmartWatchWord = "smartwatchfilesets";
+// Records stored at most: one slot of the array always stays empty.
+const int32_t kMaxStoredRecords = QV_INFO_MAX_NUM_DIR_FILTERS - 1;
+const char kWatchedMode = ' ';
+const char kExcludedMode = 'x';
+const char kAllFilesMode = '*';
+
+// ---- Rate limiter of the empty-exclusion warning ---------------------------------
+// A client whose settings never list excluded file types would otherwise log the
+// warning at every parse. The first nine hits since the normal rate was last in force
+// are logged; after that at most one line per window, and the normal rate returns after
+// a window that brought fewer than kResumeBelowHits hits.
+const int64_t kUnsetTime = -1;
+const int64_t kNormalRateHits = 10;
+const int64_t kSuppressionWindowMillis = 600000;
+const int64_t kResumeBelowHits = 20;
+
+struct WarningRateLimiter {
+    int64_t warningSuppressionTimerRecord = kUnsetTime;
+    int64_t hitWarningCount = 0;
+    int64_t lastLoggedHitCount = 0;
+    int64_t hitsSinceReset = 0;
+};
+
+WarningRateLimiter rateLimiter;
+
+void LogEmptyExclusionWarning(const QvString* path) {
+    QvString line("WARNING: QvInfoManager::ParseQvInfoForFilesToWatch processId=");
+    line.AppendInt64(static_cast<int64_t>(QvPlatform::GetCurrentProcessId()));
+    line.Append(")  excludefiletypes val zero len (hitWarningCount=");
+    line.AppendInt64(rateLimiter.hitWarningCount);
+    line.Append(") in qvinfo file : ");
+    line.Append(path);
+    WriteLogLine(&line);
+}
+
+void CountEmptyExclusionHit(const QvString* path) {
+    WarningRateLimiter& limiter = rateLimiter;
+    int64_t now = GetCurrentTimeMillis();
+    if (limiter.warningSuppressionTimerRecord == kUnsetTime) {
+        WriteLogText("Initializing warningSuppressionTimerRecord.");
+        limiter.warningSuppressionTimerRecord = now;
+    }
+    limiter.hitWarningCount++;
+    limiter.hitsSinceReset++;
+    if (limiter.hitsSinceReset < kNormalRateHits) {
+        LogEmptyExclusionWarning(path);
+        return;
+    }
+    int64_t elapsed = now - limiter.warningSuppressionTimerRecord;
+    if (elapsed <= kSuppressionWindowMillis)  // a clock set back counts as no time passed
+        return;
+    int64_t fresh = limiter.hitWarningCount - limiter.lastLoggedHitCount;
+    limiter.lastLoggedHitCount = limiter.hitWarningCount;
+    limiter.warningSuppressionTimerRecord = now;
+    LogEmptyExclusionWarning(path);
+    WriteLogText("INFO: QvInfoManager::ParseQvInfoForFilesToWatch logging rate is forced low to prevent log clutter.");
+    if (fresh < kResumeBelowHits) {
+        WriteLogText("INFO: QvInfoManager::ParseQvInfoForFilesToWatch logging resuming normal rate.");
+        limiter.hitsSinceReset = 0;
+    }
+}
+
+// ---- Parse steps -------------------------------------------------------------------
+
+void ReadExcludedFileTypes(const QvString* text, const QvString* path, QvHashTable* fileTypes) {
+    fileTypes->Clear();
+    fileTypes->SetName("excludefiletypes");
+    QvString value;
+    if (text == nullptr || !QvFile::GetUniqueStrAttrFromXmlSnippet(text->GetText(), "excludefiletypes", &value))
+        LogParts("ERROR: no excludefiletypes tag in qvinfo file: ", path->GetText());
+    if (value.GetLength() < 1) {
+        CountEmptyExclusionHit(path);
+        return;
+    }
+    QvStringVector fields;
+    QvInfoManagerInternal::SplitSettingList(&value, true, &fields);
+    for (int32_t i = 0; i < fields.GetCount(); i++) {
+        QvString* field = fields.GetAt(i);
+        if (field->GetText()[0] == '.')
+            field->Delete(0, 1);
+        field->MakeLower();
+        fileTypes->Insert(field->GetText(), field->GetLength());
+    }
+}
+
+// Copy of value with every "smartwatchfilesets" replaced, left to right, by smartValue;
+// inserted text is not searched again.
+void SubstituteSmartWatch(const QvString& value, const QvString& smartValue, QvString* out) {
+    out->Set("");
+    const int32_t wordLength = static_cast<int32_t>(strlen(kSmartWatchWord));
+    int32_t start = 0;
+    for (int32_t at = value.Find(0, kSmartWatchWord); at >= 0; at = value.Find(start, kSmartWatchWord)) {
+        out->Append(value.Mid(start, at - start).GetText());
+        out->Append(&smartValue);
+        start = at + wordLength;
+    }
+    out->Append(value.GetText() + start);
+}
+
+// The file sets in a form quick to search: names with their lengths.
+struct FileSetIndex {
+    QvStringVector sets[QV_INFO_MAX_NUM_FILESETS];
+    int32_t lengths[QV_INFO_MAX_NUM_FILESETS];
+    int32_t count = 0;
+
+    // The first set whose name equals item ignoring ASCII case, or null.
+    const QvStringVector* Find(const QvString* item) const {
+        for (int32_t i = 0; i < count; i++) {
+            if (lengths[i] == item->GetLength() &&
+                QvInfoManagerInternal::EqualsNoCase(sets[i].GetAt(0)->GetText(), item->GetText()))
+                return &sets[i];
+        }
+        return nullptr;
+    }
+};
+
+// One record from one "qvdirfilter" element; null when the element is unusable.
+QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const FileSetIndex& fileSets) {
+    QvString folder;
+    QvString whichFiles;
+    if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "dir", &folder)) {
+        LogParts(kParseErrorPrefix, "QvFile::GetUniqueStrAttrFromXmlSnippet NO dir ",
+                 "in this qvdirfilter snippet: ", snippet);
+        return nullptr;
+    }
+    if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "whichfiles", &whichFiles)) {
+        LogParts(kParseErrorPrefix, "QvFile::GetUniqueStrAttrFromXmlSnippet NO whichfiles ",
+                 "in this qvdirfilter snippet: ", snippet);
+        return nullptr;
+    }
+    folder.MakeLower();
+    QvString expanded;
+    SubstituteSmartWatch(whichFiles, smartValue, &expanded);
+    QvStringVector items;
+    QvInfoManagerInternal::SplitSettingList(&expanded, false, &items);
+
+    QvHashTable* record = QvInfoManager::NewWatchRecord();
+    if (record == nullptr)
+        return nullptr;
+    char mode = kWatchedMode;
+    for (int32_t i = 0; i < items.GetCount(); i++) {
+        const QvString* item = items.GetAt(i);
+        if (QvInfoManagerInternal::EqualsNoCase(item->GetText(), "none")) {
+            record->Insert("none", 4);
+            mode = kExcludedMode;
+        } else if (QvInfoManagerInternal::EqualsNoCase(item->GetText(), "all")) {
+            record->Insert("all", 3);
+            mode = kAllFilesMode;
+        } else if (const QvStringVector* fileSet = fileSets.Find(item)) {
+            for (int32_t k = 1; k < fileSet->GetCount(); k++)
+                record->Insert(fileSet->GetAt(k)->GetText(), fileSet->GetAt(k)->GetLength());
+        } else {
+            LogParts("ERROR: parsing qvinfo.xml, a qvdirfilter ", "contains a fileset that does not make sense: ",
+                     item->GetText(), ", qvdirfilter=", snippet);
+        }
+    }
+    QvString name;
+    name.AppendChar(mode);
+    name.Append(&folder);
+    record->SetName(name.GetText());
+    return record;
+}
+
+struct RecordByLength {
+    size_t nameLength;
+    QvHashTable* record;
+};
+
+int CompareLongestNameFirst(const void* a, const void* b) {
+    size_t lengthA = static_cast<const RecordByLength*>(a)->nameLength;
+    size_t lengthB = static_cast<const RecordByLength*>(b)->nameLength;
+    return lengthA > lengthB ? -1 : (lengthA < lengthB ? 1 : 0);
+}
+
+// Longest name first; each name is measured once rather than at every comparison.
+void SortRecordsLongestNameFirst(QvHashTable** records, int32_t count) {
+    if (count < 2)
+        return;
+    RecordByLength* order = static_cast<RecordByLength*>(QvPlatform::Malloc(sizeof(RecordByLength) * size_t(count)));
+    if (order == nullptr)
+        return;
+    for (int32_t i = 0; i < count; i++) {
+        const char* name = records[i]->GetName();
+        order[i].nameLength = name != nullptr ? strlen(name) : 0;
+        order[i].record = records[i];
+    }
+    qsort(order, size_t(count), sizeof(RecordByLength), CompareLongestNameFirst);
+    for (int32_t i = 0; i < count; i++)
+        records[i] = order[i].record;
+    QvPlatform::Free(order);
+}
+
+}  // namespace
+
+namespace QvInfoManager {
+
+QvHashTable* NewWatchRecord() {
+    void* block = QvPlatform::Malloc(sizeof(QvHashTable));
+    if (block == nullptr)
+        return nullptr;
+    QvHashTable* record = new (block) QvHashTable(kWatchRecordBuckets);
+    if (!record->HasBuckets()) {
+        ReleaseWatchRecord(record);
+        return nullptr;
+    }
+    return record;
+}
+
+void ReleaseWatchRecord(QvHashTable* record) {
+    if (record == nullptr)
+        return;
+    record->~QvHashTable();
+    QvPlatform::Free(record);
+}
+
+void ReleaseWatchRecords(QvHashTable** records) {
+    if (records == nullptr)
+        return;
+    for (int32_t i = 0; i < QV_INFO_MAX_NUM_DIR_FILTERS; i++) {
+        ReleaseWatchRecord(records[i]);
+        records[i] = nullptr;
+    }
+}
+
+bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTable* fileTypes) {
+    const QvString* path = GetQvInfoXmlPath();
+    if (count == nullptr)
+        return false;
+    *count = 0;
+    if (records == nullptr)
+        return false;
+    ReleaseWatchRecords(records);
+    if (fileTypes == nullptr)
+        return false;
+
+    QvString fileText;
+    const QvString* text = QvFile::ReadFileToString(path->GetText(), &fileText) ? &fileText : nullptr;
+    ReadExcludedFileTypes(text, path, fileTypes);
+
+    // Large (150 vectors): on the heap rather than the stack.
+    void* indexBlock = QvPlatform::Malloc(sizeof(FileSetIndex));
+    if (indexBlock == nullptr)
+        return false;
+    FileSetIndex* fileSets = new (indexBlock) FileSetIndex();
+    QvInfoManagerInternal::ReadFileSetDefs(text, path, fileSets->sets, &fileSets->count);
+    for (int32_t i = 0; i < fileSets->count; i++)
+        fileSets->lengths[i] = fileSets->sets[i].GetAt(0) != nullptr ? fileSets->sets[i].GetAt(0)->GetLength() : -1;
+
+    QvStringVector doBackups;
+    if (text == nullptr || !QvFile::GetAllXmlSnippetsWithTagNameInXml(text, "do_backup", &doBackups))
+        LogParts(kParseErrorPrefix, "QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO top level dirs ",
+                 "to watch in qvinfoFile: ", path->GetText());
+    QvString smartValue;
+    if (text == nullptr || !QvFile::GetUniqueStrAttrFromXmlSnippet(text->GetText(), kSmartWatchWord, &smartValue)) {
+        LogParts(kParseErrorPrefix, "no smartwatchfilesets in qvinfo.xml file: ", path->GetText());
+        smartValue.Set("");
+    }
+
+    int32_t stored = 0;
+    QvStringVector dirFilters;
+    for (int32_t b = 0; b < doBackups.GetCount(); b++) {
+        if (stored > kMaxStoredRecords - 1) {
+            LogParts("ERROR: parsing qvinfo.xml, found more than ", "QV_INFO_MAX_NUM_DIR_FILTERS=", "10000",
+                     "qvdirfilters, so ignoring the rest - location A");
+            break;
+        }
+        if (!QvFile::GetAllXmlSnippetsWithTagNameInXml(doBackups.GetAt(b), "qvdirfilter", &dirFilters)) {
+            LogParts(kParseErrorPrefix, "QvFile::GetAllXmlSnippetsWithTagNameInXml found NO ",
+                     " qvdirfilter in a do_backup block in file: ", path->GetText());
+            continue;
+        }
+        for (int32_t f = 0; f < dirFilters.GetCount(); f++) {
+            QvHashTable* record = BuildRecord(dirFilters.GetAt(f)->GetText(), smartValue, *fileSets);
+            if (record == nullptr)
+                continue;
+            records[stored++] = record;
+            if (stored > kMaxStoredRecords - 1) {
+                LogParts("ERROR: parsing qvinfo.xml, found more than ", "QV_INFO_MAX_NUM_DIR_FILTERS=", "10000",
+                         " qvdirfilters, so ignoring the rest - location B");
+                break;
+            }
+        }
+    }
+
+    fileSets->~FileSetIndex();
+    QvPlatform::Free(indexBlock);
+    SortRecordsLongestNameFirst(records, stored);
+    *count = stored;
+    return true;
+}
+
+}  // namespace QvInfoManager
+
+namespace QvInfoManagerTest {
+void ResetWarningRateLimiter() { rateLimiter = WarningRateLimiter(); }
+}  // namespace QvInfoManagerTest

@@ -1,0 +1,109 @@
+// QvVolumeInfoList: a pooled array of volume records. Slots below the capacity always
+// hold a constructed record, so adding a volume reuses a spare record instead of making
+// one; the array grows by reallocation in steps of ten slots.
+#include "qvbase/QvVolumeInfoList.h"
+
+#include <cstdlib>
+
+#include "platform/QvPlatformMemory.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvVolumeInfo.h"
+
+QvVolumeInfoList::QvVolumeInfoList() : count(0), capacity(0), items(nullptr) {
+    Reserve(0);
+}
+
+QvVolumeInfoList::~QvVolumeInfoList() { DestroyAll(); }
+
+void QvVolumeInfoList::DestroyAll() {
+    for (int32_t i = 0; i < capacity; i++)
+        delete items[i];
+    QvPlatform::Free(items);
+    items = nullptr;
+    count = 0;
+    capacity = 0;
+}
+
+bool QvVolumeInfoList::Reserve(int32_t n) {
+    if (n < 0)
+        return false;
+    if (n < capacity)
+        return true;
+    int32_t newCapacity = kInitialCapacity;
+    if (n > kInitialCapacity)
+        newCapacity = kInitialCapacity + kGrowthStep + kGrowthStep * ((n - kInitialCapacity) / kGrowthStep);
+    if (newCapacity == capacity)
+        return true;
+
+    void* grown = QvPlatform::Realloc(items, sizeof(QvVolumeInfo*) * static_cast<size_t>(newCapacity));
+    if (grown == nullptr) {
+        DestroyAll();
+        return false;
+    }
+    items = static_cast<QvVolumeInfo**>(grown);
+    for (int32_t i = capacity; i < newCapacity; i++) {
+        items[i] = new QvVolumeInfo();
+        if (items[i] == nullptr) {
+            // Every slot must hold a record: without one the growth as a whole fails.
+            capacity = i;
+            DestroyAll();
+            return false;
+        }
+    }
+    capacity = newCapacity;
+    return true;
+}
+
+QvVolumeInfo* QvVolumeInfoList::AddNew() {
+    if (!Reserve(count + 1))
+        return nullptr;
+    return items[count++];
+}
+
+void QvVolumeInfoList::RemoveAt(int32_t index) {
+    if (index < 0 || count < 1 || index >= count)
+        return;
+    QvVolumeInfo* fresh = new QvVolumeInfo();
+    if (fresh == nullptr)
+        return;  // the slot invariant outranks the removal
+    QvVolumeInfo* removed = items[index];
+    for (int32_t i = index; i < count - 1; i++)
+        items[i] = items[i + 1];
+    items[count - 1] = fresh;
+    count--;
+    delete removed;
+}
+
+void QvVolumeInfoList::Clear() { count = 0; }
+
+void QvVolumeInfoList::SortByMountPoint() {
+    if (count > 1)
+        qsort(items, static_cast<size_t>(count), sizeof(QvVolumeInfo*), CompareByMountPoint);
+}
+
+QvVolumeInfo* QvVolumeInfoList::GetAt(int32_t index) const {
+    return index >= 0 && index < count ? items[index] : nullptr;
+}
+
+QvVolumeInfo* QvVolumeInfoList::GetSlot(int32_t index) const {
+    return index >= 0 && index < capacity ? items[index] : nullptr;
+}
+
+int QvVolumeInfoList::CompareByMountPoint(const void* slotA, const void* slotB) {
+    const QvVolumeInfo* a = *static_cast<QvVolumeInfo* const*>(slotA);
+    const QvVolumeInfo* b = *static_cast<QvVolumeInfo* const*>(slotB);
+    const char* textA = a != nullptr ? a->GetMountPointText() : "";
+    const char* textB = b != nullptr ? b->GetMountPointText() : "";
+    for (;; textA++, textB++) {
+        signed char byteA = static_cast<signed char>(*textA);
+        signed char byteB = static_cast<signed char>(*textB);
+        if (byteA >= 'A' && byteA <= 'Z')
+            byteA = static_cast<signed char>(byteA + ('a' - 'A'));
+        if (byteB >= 'A' && byteB <= 'Z')
+            byteB = static_cast<signed char>(byteB + ('a' - 'A'));
+        if (byteA != byteB)
+            return byteA < byteB ? -1 : 1;
+        if (byteA == 0)
+            return 0;
+    }
+}
