@@ -71,7 +71,4 @@ bool SetLocaleCode(const char* code);
 // the line cannot be split, the program does not exist or the start is refused.
 bool RunCommand(const QvString* commandLine);
 
-// ---- Host -------------------------------------------------------------------------
-// (reserved: the short host name used by the settings reader is declared here)
-
 }  // namespace QvSystem
