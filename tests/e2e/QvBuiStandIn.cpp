@@ -1,0 +1,122 @@
+// Stand-in for the client's control panel qvbui.exe, installed under that name by the
+// whole-program tests and the demo. It records the argument string it was started with
+// (its command line after the program name) as one UTF-8 line appended to
+// "qvbui_calls.txt" next to itself. With QV_STANDIN_SHOW set to a non-empty value it also
+// shows that argument in a small window that closes itself after a few seconds, so a
+// person watching the demo sees what the tray asked for; it never waits for input.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+constexpr const wchar_t* kCallsFileName = L"qvbui_calls.txt";
+constexpr const wchar_t* kShowVariable = L"QV_STANDIN_SHOW";
+constexpr UINT kShowMilliseconds = 4000;
+constexpr UINT_PTR kCloseTimer = 1;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty())
+        return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size_t(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
+// The program name ends at its closing quote, or at the first blank or tab when it is
+// not quoted; the blanks after it are not part of the argument.
+std::wstring ArgumentString(const wchar_t* commandLine) {
+    const wchar_t* p = commandLine;
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"')
+            ++p;
+        if (*p)
+            ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t')
+            ++p;
+    }
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    return std::wstring(p);
+}
+
+std::wstring CallsFilePath() {
+    wchar_t module[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameW(nullptr, module, DWORD(sizeof(module) / sizeof(module[0])));
+    std::wstring path(module, length);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + kCallsFileName;
+}
+
+// One WriteFile of the whole line on a handle opened for appending: lines of stand-ins
+// started close together never interleave.
+bool AppendLine(const std::wstring& path, const std::string& line) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr) && written == line.size();
+    return CloseHandle(file) && ok;
+}
+
+LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void ShowArgument(HINSTANCE instance, const std::wstring& argument) {
+    WNDCLASSEXW windowClass;
+    ZeroMemory(&windowClass, sizeof(windowClass));
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = ShowWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"QvBuiStandIn";
+    RegisterClassExW(&windowClass);
+
+    const int width = 360;
+    const int height = 110;
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"QvBuiStandIn", L"qvbui.exe (stand-in)",
+                                  WS_POPUP | WS_CAPTION | WS_BORDER, 40, 40, width, height, nullptr, nullptr,
+                                  instance, nullptr);
+    if (!window)
+        return;
+    std::wstring text = L"Control panel started with:\n" + (argument.empty() ? L"(no argument)" : argument);
+    HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, 16,
+                                 width - 20, height - 50, window, nullptr, instance, nullptr);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SetTimer(window, kCloseTimer, kShowMilliseconds, nullptr);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    UpdateWindow(window);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    std::wstring argument = ArgumentString(GetCommandLineW());
+    bool recorded = AppendLine(CallsFilePath(), Utf8(argument) + "\n");
+
+    wchar_t show[8] = {0};
+    if (GetEnvironmentVariableW(kShowVariable, show, 8) > 0 && show[0] != L'\0')
+        ShowArgument(instance, argument);
+    return recorded ? 0 : 1;
+}
