@@ -68,7 +68,9 @@ QvBuiTrayIconSize ScaleQvBuiTrayIconSize(int baseWidth, int baseHeight, int dpi)
     return size;
 }
 
-int GetQvBuiTrayWindowDpi(HWND window) {
+// The resolution of a window: GetDpiForWindow where it exists, else the device
+// context's horizontal pixel density.
+static int GetWindowDpi(HWND window) {
     if (getDpiForWindow)
         return static_cast<int>(getDpiForWindow(window));
     int dpi = 0;
@@ -80,7 +82,8 @@ int GetQvBuiTrayWindowDpi(HWND window) {
     return dpi;
 }
 
-void FillQvBuiTrayIconData(HICON icon) {
+// Clears the icon record and fills it for trayWindow with the given icon.
+static void FillIconData(HICON icon) {
     ZeroMemory(&trayIconData, sizeof(trayIconData));
     trayIconData.cbSize = kIconRecordSize;
     trayIconData.hWnd = trayWindow;
@@ -124,17 +127,17 @@ bool CreateQvBuiSystemTray() {
         return false;
     }
 
-    FillQvBuiTrayIconData(nullptr);
+    FillIconData(nullptr);
     QvBuiTrayIconSize size = ScaleQvBuiTrayIconSize(GetSystemMetrics(SM_CXSMICON),
                                                     GetSystemMetrics(SM_CYSMICON),
-                                                    GetQvBuiTrayWindowDpi(trayWindow));
+                                                    GetWindowDpi(trayWindow));
     // An icon that cannot be loaded still gets its place (and tip) in the notification area.
     trayIconData.hIcon = LoadScaledIcon(size.width, size.height);
     return AddIcon(QVBUITRAY_LOG_ADD_ICON_FAILED);
 }
 
 bool ReAddQvBuiIconToSystemTray() {
-    FillQvBuiTrayIconData(LoadIconW(instance, MAKEINTRESOURCEW(kQvBuiTrayIconId)));
+    FillIconData(LoadIconW(instance, MAKEINTRESOURCEW(kQvBuiTrayIconId)));
     return AddIcon(QVBUITRAY_LOG_READD_ICON_FAILED);
 }
 

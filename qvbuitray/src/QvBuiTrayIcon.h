@@ -22,8 +22,3 @@ struct QvBuiTrayIconSize {
 // The small-icon metrics scaled from 96 dpi to dpi (raised to 96 when lower), dropping
 // remainders.
 QvBuiTrayIconSize ScaleQvBuiTrayIconSize(int baseWidth, int baseHeight, int dpi);
-// The resolution of a window: GetDpiForWindow where it exists, else the device
-// context's horizontal pixel density.
-int GetQvBuiTrayWindowDpi(HWND window);
-// Clears the icon record and fills it for trayWindow with the given icon.
-void FillQvBuiTrayIconData(HICON icon);

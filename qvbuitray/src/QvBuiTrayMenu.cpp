@@ -39,7 +39,8 @@ bool qvbuiAppendStrMenuItem(HMENU menu, const char* text, int commandId, bool lo
     return true;
 }
 
-void BuildQvBuiSendLogsLabel(QvString* label) {
+// The send-logs label: the progress of a running job, else the plain entry text.
+static void BuildSendLogsLabel(QvString* label) {
     uint32_t percent = 0;
     uint64_t done = 0;
     uint64_t total = 0;
@@ -57,7 +58,9 @@ void BuildQvBuiSendLogsLabel(QvString* label) {
     }
 }
 
-HMENU BuildQvBuiTrayMenu() {
+// The popup menu with every entry that applies now, in menu order; null when it cannot
+// be created or an entry cannot be appended.
+static HMENU BuildTrayMenu() {
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return nullptr;
@@ -70,7 +73,7 @@ HMENU BuildQvBuiTrayMenu() {
          qvbuiAppendStrMenuItem(menu, QVBUITRAY_KEY_RESTORE_OPTIONS, kQvBuiTrayCmdRestoreOptions, true);
     if (ok && showSendLogsItem) {
         QvString sendLogsLabel;
-        BuildQvBuiSendLogsLabel(&sendLogsLabel);
+        BuildSendLogsLabel(&sendLogsLabel);
         ok = qvbuiAppendStrMenuItem(menu, sendLogsLabel.GetText(), kQvBuiTrayCmdSendLogs, false);
     }
     ok = ok && qvbuiAppendStrMenuItem(menu, QVBUITRAY_KEY_ABOUT, kQvBuiTrayCmdAbout, true);
@@ -96,7 +99,7 @@ void ShowQvBuiTrayMenu(HWND window) {
     if (IsKeyHeld(VK_CONTROL) || IsKeyHeld(VK_MENU))
         showSendLogsItem = true;
 
-    HMENU menu = BuildQvBuiTrayMenu();
+    HMENU menu = BuildTrayMenu();
     if (!menu)
         return;
 

@@ -12,9 +12,3 @@ void ShowQvBuiTrayMenu(HWND window);
 // label itself otherwise. False (and one log line) when the entry cannot be appended.
 bool qvbuiAppendStrMenuItem(HMENU menu, const char* text, int commandId, bool localize);
 
-// The popup menu with every entry that applies now, in menu order; null when it cannot
-// be created or an entry cannot be appended. The caller destroys it.
-HMENU BuildQvBuiTrayMenu();
-class QvString;
-// The send-logs label: the progress of a running job, else the plain entry text.
-void BuildQvBuiSendLogsLabel(QvString* label);

@@ -6,36 +6,27 @@
 #include "QvBuiTrayTestSupport.h"
 
 using namespace QvBuiTrayTestEnv;
-using namespace QvBuiTrayRecord;
-
 using QvBuiTrayLaunchTest = QvBuiTrayTest;
 
 TEST_F(QvBuiTrayLaunchTest, GivesEachCommandItsArgumentAfterTheQuotedProgram) {
-    struct Case {
-        int commandId;
-        const char* argument;
-    } cases[] = {
-        {1, "-menu 1"}, {2, "-menu 2"}, {3, "-menu 3"}, {4, "-menu 4"}, {5, "-menu 5"}, {6, "-menu 6"},
-        {7, "-menu 7"}, {8, "-quitqvbui"}, {9, "-menu 9"}, {0, ""},      {10, ""},       {-1, ""},
-    };
-    for (const Case& c : cases) {
-        launches.clear();
-        MarkLog();
-        RunQvBuiMenuCommand(c.commandId);
-        std::string commandLine = "\"" + GetInstallDir() + "qvbui.exe\" " + c.argument;
-        EXPECT_EQ(std::vector<std::string>{commandLine}, launches) << "command " << c.commandId;
-        EXPECT_EQ((std::vector<std::string>{"About to async run -menu with cmd: " + commandLine,
-                                            "Invoke qvbui.exe, QvSystem::RunCommand: " + commandLine}),
-                  ReadLogSinceMark())
-            << "command " << c.commandId;
+    const char* const arguments[] = {"", "-menu 1", "-menu 2", "-menu 3", "-menu 4", "-menu 5",
+                                     "-menu 6", "-menu 7", "-quitqvbui", "-menu 9", ""};
+    std::vector<std::string> expectedLaunches, expectedLog;
+    for (int id = -1; id <= 10; ++id) {
+        std::string commandLine = ControlPanel(arguments[id < 0 ? 0 : id]);
+        RunQvBuiMenuCommand(id);
+        expectedLaunches.push_back(commandLine);
+        expectedLog.push_back("About to async run -menu with cmd: " + commandLine);
+        expectedLog.push_back("Invoke qvbui.exe, QvSystem::RunCommand: " + commandLine);
     }
+    EXPECT_EQ(expectedLaunches, QvBuiTrayRecord::launches);
+    EXPECT_EQ(expectedLog, ReadLogSinceMark());
 }
 
 TEST_F(QvBuiTrayLaunchTest, MissingControlPanelIsLoggedAsAWarning) {
     QvBuiTraySeams::runCommand = QvBuiTraySeams::RunCommandWithPlatform;
     RunQvBuiMenuCommand(3);
-    std::string commandLine = "\"" + GetInstallDir() + "qvbui.exe\" -menu 3";
-    EXPECT_EQ((std::vector<std::string>{"About to async run -menu with cmd: " + commandLine,
-                                        "WARNING: QvSystem::RunCommand qvbui.exe failed for: " + commandLine}),
+    EXPECT_EQ((std::vector<std::string>{"About to async run -menu with cmd: " + ControlPanel("-menu 3"),
+                                        "WARNING: QvSystem::RunCommand qvbui.exe failed for: " + ControlPanel("-menu 3")}),
               ReadLogSinceMark());
 }

@@ -1,5 +1,5 @@
-// The program's resources (as the tray's resource script builds them into this test
-// program) and the hidden main window's handling of its timer, Exit and destruction.
+// The program's resources (the tray's resource script is built into this test program)
+// and the hidden main window's handling of its timer, Exit and destruction.
 #include "QvBuiTrayMainWindow.h"
 
 #include "QvBuiTrayState.h"
@@ -24,44 +24,36 @@ static std::wstring MenuText(HMENU menu, UINT position) {
 static std::wstring VersionString(const wchar_t* name) {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    DWORD size = GetFileVersionInfoSizeW(path, nullptr);
-    std::vector<unsigned char> block(size);
-    if (size == 0 || !GetFileVersionInfoW(path, 0, size, block.data()))
-        return L"(no version block)";
-    std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    std::vector<unsigned char> block(GetFileVersionInfoSizeW(path, nullptr) + 1);
     wchar_t* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+    if (!GetFileVersionInfoW(path, 0, DWORD(block.size()), block.data()) ||
+        !VerQueryValueW(block.data(), (std::wstring(L"\\StringFileInfo\\040904B0\\") + name).c_str(),
+                        reinterpret_cast<void**>(&value), &length))
         return L"(missing)";
     return value;
 }
 
-TEST(QvBuiTrayResources, NameTheMainWindowAndCarryIconMenuAcceleratorsAndVersion) {
+TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAcceleratorsAndVersion) {
     EXPECT_EQ(L"qvbuitray", LoadText(IDS_APP_TITLE));
     EXPECT_EQ(L"QVBUITRAY", LoadText(IDC_QVBUITRAY));
 
-    HICON icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QVBUITRAY), IMAGE_ICON, 24, 24, 0));
-    EXPECT_NE(nullptr, icon);
-    DestroyIcon(icon);
-
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDC_QVBUITRAY));
-    ASSERT_NE(nullptr, menu);
     ASSERT_EQ(2, GetMenuItemCount(menu));
     EXPECT_EQ(L"&File", MenuText(menu, 0));
     EXPECT_EQ(L"&Help", MenuText(menu, 1));
     EXPECT_EQ(L"E&xit", MenuText(GetSubMenu(menu, 0), 0));
-    EXPECT_EQ(static_cast<UINT>(IDM_EXIT), GetMenuItemID(GetSubMenu(menu, 0), 0));
+    EXPECT_EQ(105u, GetMenuItemID(GetSubMenu(menu, 0), 0));
     EXPECT_EQ(L"&About ...", MenuText(GetSubMenu(menu, 1), 0));
-    EXPECT_EQ(static_cast<UINT>(IDM_ABOUT), GetMenuItemID(GetSubMenu(menu, 1), 0));
+    EXPECT_EQ(104u, GetMenuItemID(GetSubMenu(menu, 1), 0));
     DestroyMenu(menu);
 
-    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_QVBUITRAY));
     ACCEL entries[4] = {};
-    ASSERT_EQ(2, CopyAcceleratorTableW(accelerators, entries, 4));
+    ASSERT_EQ(2, CopyAcceleratorTableW(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_QVBUITRAY)), entries, 4));
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(i == 0 ? L'?' : L'/', entries[i].key);
-        EXPECT_EQ(FALT, entries[i].fVirt & (FALT | FVIRTKEY)) << "Alt with a character, not a virtual key";
-        EXPECT_EQ(IDM_ABOUT, entries[i].cmd);
+        EXPECT_EQ(FALT, entries[i].fVirt & (FALT | FVIRTKEY | FCONTROL | FSHIFT)) << "Alt with a character key";
+        EXPECT_EQ(104, entries[i].cmd);
     }
 
     EXPECT_EQ(L"Velbrook", VersionString(L"CompanyName"));
@@ -71,30 +63,35 @@ TEST(QvBuiTrayResources, NameTheMainWindowAndCarryIconMenuAcceleratorsAndVersion
     EXPECT_EQ(L"9.2.2.897", VersionString(L"ProductVersion"));
 }
 
-TEST(QvBuiTrayResources, AboutBoxNamesTheProgramAndClosesWithOk) {
+TEST(QvBuiTrayResources, AboutBoxHasItsSizeFontLineAndClosesWithOkOrCancel) {
+    // The extended template: size after version, signature, help id, styles and item count;
+    // then menu, class and title, then point size, weight, italic, charset and face.
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), MAKEINTRESOURCEW(5));
+    ASSERT_NE(nullptr, found);
+    const WORD* words = static_cast<const WORD*>(LockResource(LoadResource(instance, found)));
+    ASSERT_EQ(0xFFFF, words[1]) << "an extended template";
+    EXPECT_EQ(170, words[11]);
+    EXPECT_EQ(62, words[12]);
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(words + 15);  // no menu, no class
+    EXPECT_STREQ(L"About qvbuitray", text);
+    const WORD* font = reinterpret_cast<const WORD*>(text + wcslen(text) + 1);
+    EXPECT_EQ(8, font[0]);
+    EXPECT_STREQ(L"MS Shell Dlg", reinterpret_cast<const wchar_t*>(font + 3));
+
     HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr, AboutDlgProc, 0);
     ASSERT_NE(nullptr, dialog);
-    wchar_t text[64] = {};
-    GetWindowTextW(dialog, text, 64);
-    EXPECT_STREQ(L"About qvbuitray", text);
-    RECT size = {0, 0, 170, 62};
-    MapDialogRect(dialog, &size);
-    RECT client;
-    GetClientRect(dialog, &client);
-    EXPECT_EQ(size.right, client.right);
-    EXPECT_EQ(size.bottom, client.bottom);
-    HWND ok = GetDlgItem(dialog, IDOK);
-    ASSERT_NE(nullptr, ok);
-    GetWindowTextW(ok, text, 64);
-    EXPECT_STREQ(L"OK", text);
+    wchar_t line[64] = {};
+    GetDlgItemTextW(dialog, IDOK, line, 64);
+    EXPECT_STREQ(L"OK", line);
     bool lineFound = false;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        GetWindowTextW(child, text, 64);
-        lineFound = lineFound || std::wstring(text) == L"qvbuitray, Version 1.0";
+        GetWindowTextW(child, line, 64);
+        lineFound = lineFound || std::wstring(line) == L"qvbuitray, Version 1.0";
     }
     EXPECT_TRUE(lineFound);
-    EXPECT_EQ(TRUE, AboutDlgProc(dialog, WM_COMMAND, IDOK, 0));
     EXPECT_EQ(FALSE, AboutDlgProc(dialog, WM_COMMAND, 1000, 0));
+    EXPECT_EQ(TRUE, AboutDlgProc(dialog, WM_COMMAND, IDCANCEL, 0));
+    EXPECT_EQ(TRUE, AboutDlgProc(dialog, WM_COMMAND, IDOK, 0));
     DestroyWindow(dialog);
 }
 
@@ -106,6 +103,7 @@ TEST_F(QvBuiTrayMainWindowTest, TicksOnTimerMessagesAndEndsTheLoopWhenExitDestro
     RegisterQvBuiMainWindowClass();
     HWND window = CreateQvBuiMainWindow();
     ASSERT_NE(nullptr, window);
+    // What the single-instance test of a second start looks for: class and title together.
     EXPECT_EQ(window, FindWindowW(L"QVBUITRAY", L"qvbuitray"));
     EXPECT_EQ(nullptr, FindWindowW(L"QVBUITRAY", L"another title"));
 

@@ -1,8 +1,8 @@
 // Test support of the tray program's in-process tests (see the header).
 #include "QvBuiTrayTestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "QvBuiTraySeams.h"
 #include "QvBuiTrayState.h"
@@ -18,73 +18,42 @@
 
 namespace {
 
-// 2024-03-05 10:00:00 UTC: mid-month and mid-day, so that moving the clock by seconds
-// never changes the day's log file.
+// 2024-03-05 10:00:00 UTC: moving the clock by seconds never changes the day's log file.
 const uint64_t kStartFileTime = (1709632800000ull + 11644473600000ull) * 10000ull;
 
-// Every text the menu asks for, in two languages. The French texts carry non-ASCII
-// letters so that the conversion to the menu's UTF-16 is seen.
+// The French texts carry non-ASCII letters so that the conversion to UTF-16 is seen.
 const char* const kInterfaceXml =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<qvbui_texts>\n"
-    "<qvbui_text lang=\"en_US\"\n"
-    " TrayMenuItem_VelbrookControlPanel=\"Open Velbrook\"\n"
-    " TrayMenuItem_Help=\"Help\"\n"
-    " TrayMenuItem_CheckForUpdates=\"Check for Updates\"\n"
-    " TrayMenuItem_Inherit=\"Inherit a Backup\"\n"
-    " MainDialog_Button_RestoreOptions=\"Restore Options\"\n"
-    " TrayMenuItem_About=\"About Velbrook\"\n"
-    " TrayMenuItem_Quit=\"Quit\"\n"
-    " SendLogsMenu_Text=\"Send Logs\"\n"
-    " SendLogsMenu_Status_Preparing=\"Preparing logs (%u%%)\"\n"
-    " SendLogsMenu_Status_Sending=\"Sending logs (%u%%)\"\n"
-    "/>\n"
-    "<qvbui_text lang=\"fr_FR\"\n"
-    " TrayMenuItem_VelbrookControlPanel=\"Ouvrir Velbrook\"\n"
-    " TrayMenuItem_Help=\"Aide\"\n"
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvbui_texts>\n"
+    "<qvbui_text lang=\"en_US\" TrayMenuItem_VelbrookControlPanel=\"Open Velbrook\" TrayMenuItem_Help=\"Help\"\n"
+    " TrayMenuItem_CheckForUpdates=\"Check for Updates\" TrayMenuItem_Inherit=\"Inherit a Backup\"\n"
+    " MainDialog_Button_RestoreOptions=\"Restore Options\" TrayMenuItem_About=\"About Velbrook\"\n"
+    " TrayMenuItem_Quit=\"Quit\" SendLogsMenu_Text=\"Send Logs\"\n"
+    " SendLogsMenu_Status_Preparing=\"Preparing logs (%u%%)\" SendLogsMenu_Status_Sending=\"Sending logs (%u%%)\"/>\n"
+    "<qvbui_text lang=\"fr_FR\" TrayMenuItem_VelbrookControlPanel=\"Ouvrir Velbrook\" TrayMenuItem_Help=\"Aide\"\n"
     " TrayMenuItem_CheckForUpdates=\"Rechercher des mises \xC3\xA0 jour\"\n"
-    " TrayMenuItem_Inherit=\"H\xC3\xA9riter d'une sauvegarde\"\n"
-    " MainDialog_Button_RestoreOptions=\"Options de restauration\"\n"
-    " TrayMenuItem_About=\"\xC3\x80 propos de Velbrook\"\n"
-    " TrayMenuItem_Quit=\"Quitter\"\n"
-    " SendLogsMenu_Text=\"Envoyer les journaux\"\n"
-    " SendLogsMenu_Status_Preparing=\"Pr\xC3\xA9paration des journaux (%u%%)\"\n"
-    " SendLogsMenu_Status_Sending=\"Envoi des journaux (%u%%)\"\n"
-    "/>\n"
+    " TrayMenuItem_Inherit=\"H\xC3\xA9riter d'une sauvegarde\" MainDialog_Button_RestoreOptions=\"Options\"\n"
+    " TrayMenuItem_About=\"\xC3\x80 propos\" TrayMenuItem_Quit=\"Quitter\"/>\n"
     "</qvbui_texts>\n";
 
 QvTempDir* root = nullptr;
-std::string installDir;
-std::string dataDir;
-std::string tempDir;
-std::string logPath;
+std::string installDir, dataDir, tempDir, logPath;
 size_t logMark = 0;
 
 std::wstring Wide(const std::string& utf8) {
-    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring wide(size_t(units), L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], units);
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size()))));
     return wide;
 }
 
-// The registry value the tray reads its install directory from. The test process
-// settles its install directory once, right after writing the value, and then puts the
-// previous value back so that other programs of the prefix see no change.
-const uint32_t kRegistryRoot = QvSystem::kRegistryRootLocalMachine;
-const char* const kRegistryKey = "Software\\Velbrook";
-const char* const kRegistryValue = "installdir";
-
-bool ReadPreviousInstallDir(std::string* value) {
-    wchar_t buffer[1024];
-    DWORD bytes = sizeof(buffer);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Velbrook", L"installdir", RRF_RT_REG_SZ, nullptr, buffer,
-                     &bytes) != ERROR_SUCCESS)
-        return false;
-    *value = Utf8(buffer);
-    return true;
+void WriteOrRemove(const std::string& path, const std::string& content) {
+    if (content.empty())
+        DeleteFileW(Wide(path).c_str());
+    else
+        ASSERT_TRUE(QvTestFs::WriteFile(path, content)) << path;
 }
 
+// The install directory is settled once from the registry value the program reads; the
+// value is then put back so that later programs of the prefix see no change.
 class TrayEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -94,41 +63,38 @@ public:
         dataDir = root->MakeDir("data") + "\\";
         tempDir = root->MakeDir("tmp") + "\\";
         root->MakeDir("data\\qvreports");
-        // The send-logs record is looked for in the temporary folder; keep it private.
         ASSERT_TRUE(QvTestSystem::SetEnv("TMP", root->Join("tmp")));
         ASSERT_TRUE(QvTestSystem::SetEnv("TEMP", root->Join("tmp")));
-        root->MakeFile("install\\qvinstall.xml",
-                       "<?xml version=\"1.0\"?>\n<qvinstall datadir=\"" + dataDir +
-                           "\" hguid=\"0123456789abcdef01234567\"/>\n");
+        root->MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + dataDir + "\" hguid=\"0123456789ab\"/>");
         root->MakeFile("install\\qvbui_interface.xml", kInterfaceXml);
 
-        std::string previous;
-        bool hadPrevious = ReadPreviousInstallDir(&previous);
-        ASSERT_TRUE(QvTestSystem::WriteRegistryString(kRegistryRoot, kRegistryKey, kRegistryValue, installDir));
+        const uint32_t hklm = QvSystem::kRegistryRootLocalMachine;
+        wchar_t previous[1024];
+        DWORD bytes = sizeof(previous);
+        bool hadPrevious = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Velbrook", L"installdir", RRF_RT_REG_SZ,
+                                        nullptr, previous, &bytes) == ERROR_SUCCESS;
+        ASSERT_TRUE(QvTestSystem::WriteRegistryString(hklm, "Software\\Velbrook", "installdir", installDir));
         QvSystemTest::ResetDirectoryCaches();
-        QvString settled;
+        QvString settled, data;
         QvSystem::GetInstallDir(&settled);
-        if (hadPrevious)
-            QvTestSystem::WriteRegistryString(kRegistryRoot, kRegistryKey, kRegistryValue, previous);
-        else
-            QvTestSystem::DeleteRegistryValue(kRegistryRoot, kRegistryKey, kRegistryValue);
-        ASSERT_EQ(installDir, settled.GetText());
-        QvString data;
         QvSystem::GetDataDir(&data);
+        if (hadPrevious)
+            QvTestSystem::WriteRegistryString(hklm, "Software\\Velbrook", "installdir",
+                                              QvBuiTrayTestEnv::Utf8(previous));
+        else
+            QvTestSystem::DeleteRegistryValue(hklm, "Software\\Velbrook", "installdir");
+        ASSERT_EQ(installDir, settled.GetText());
         ASSERT_EQ(dataDir, data.GetText());
 
         QvUiUtilTest::ResetModule();
         QvSystemTest::SetFakeUiLanguage(0x0409);
         QvPlatformTest::SetFakeFileTime(kStartFileTime);
-
-        std::string logDirectory = dataDir + "qvlogs\\qvbuitray";
-        SetLogDirectory(logDirectory.c_str());
+        SetLogDirectory((dataDir + "qvlogs\\qvbuitray").c_str());
         char stamp[kQvTimeTextBufferSize];
         FormatTimeMillis(stamp, GetCurrentTimeMillis());
         QvString path;
         GetLogFilePath(std::atoi(stamp + 8), &path);
         logPath = path.GetText();
-
         QvBuiTray::instance = GetModuleHandleW(nullptr);
     }
 
@@ -137,100 +103,62 @@ public:
         QvPlatformTest::UseRealClock();
         QvSystemTest::SetFakeUiLanguage(0);
         delete root;
-        root = nullptr;
     }
 };
 
 ::testing::Environment* const trayEnvironment = ::testing::AddGlobalTestEnvironment(new TrayEnvironment);
 
-int RecordMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
-bool RecordLaunch(const QvString* commandLine);
+int RecordMenu(HMENU menu, UINT flags, int, int, HWND owner) {
+    QvBuiTrayRecord::menuShows.push_back(DescribeMenu(menu, owner, flags));
+    return QvBuiTrayRecord::menuAnswer;
+}
+
+bool RecordLaunch(const QvString* commandLine) {
+    QvBuiTrayRecord::launches.push_back(commandLine->GetText());
+    return true;
+}
 
 }  // namespace
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(size_t(bytes), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
-    return utf8;
-}
-
 namespace QvBuiTrayTestEnv {
 
-const std::string& GetInstallDir() { return installDir; }
-const std::string& GetDataDir() { return dataDir; }
-
-void RemoveHostInfo() { DeleteFileW(Wide(dataDir + "qvreports\\qvdc_synchostinfo.xml").c_str()); }
+std::string ControlPanel(const std::string& argument) { return "\"" + installDir + "qvbui.exe\" " + argument; }
 
 void WriteHostInfo(const std::string& attributes) {
-    ASSERT_TRUE(QvTestFs::WriteFile(dataDir + "qvreports\\qvdc_synchostinfo.xml",
-                                    "<?xml version=\"1.0\"?>\n<qvdc_synchostinfo " + attributes + " />\n"));
+    WriteOrRemove(dataDir + "qvreports\\qvdc_synchostinfo.xml",
+                  attributes.empty() ? "" : "<?xml version=\"1.0\"?>\n<qvdc_synchostinfo " + attributes + " />\n");
 }
 
-void SetHideIcon(bool hidden) {
-    if (hidden)
-        WriteHostInfo("hide_icon=\"true\"");
-    else
-        RemoveHostInfo();
-}
+void SetHideIcon(bool hidden) { WriteHostInfo(hidden ? "hide_icon=\"true\"" : ""); }
 
 void WriteLocaleSetting(const std::string& locale) {
-    std::string path = dataDir + "qvinfo.xml";
-    if (locale.empty()) {
-        DeleteFileW(Wide(path).c_str());
-        return;
-    }
-    ASSERT_TRUE(QvTestFs::WriteFile(path, "<?xml version=\"1.0\"?>\n<qvinfo>\n<qvcontrolpanel qvui_locale=\"" +
-                                              locale + "\" />\n</qvinfo>\n"));
+    WriteOrRemove(dataDir + "qvinfo.xml",
+                  locale.empty() ? "" : "<qvinfo>\n<qvcontrolpanel qvui_locale=\"" + locale + "\" />\n</qvinfo>\n");
 }
 
-void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total, int32_t errorCode) {
-    unsigned char record[32] = {};
-    for (int i = 0; i < 4; ++i)
-        record[i] = static_cast<unsigned char>(status >> (8 * i));
+void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
+    std::string record(32, '\0');
     for (int i = 0; i < 8; ++i) {
-        record[8 + i] = static_cast<unsigned char>(done >> (8 * i));
-        record[16 + i] = static_cast<unsigned char>(total >> (8 * i));
+        record[size_t(i)] = char(i < 4 ? status >> (8 * i) : 0);
+        record[size_t(8 + i)] = char(done >> (8 * i));
+        record[size_t(16 + i)] = char(total >> (8 * i));
     }
-    for (int i = 0; i < 4; ++i)
-        record[28 + i] = static_cast<unsigned char>(static_cast<uint32_t>(errorCode) >> (8 * i));
-    ASSERT_TRUE(QvTestFs::WriteFile(tempDir + "qv_sendlogs_ststus.shm",
-                                    std::string(reinterpret_cast<const char*>(record), sizeof(record))));
-}
-
-void RemoveSendLogsRecord() { DeleteFileW(Wide(tempDir + "qv_sendlogs_ststus.shm").c_str()); }
-
-void MarkLog() {
-    std::string content;
-    logMark = QvTestFs::ReadFile(logPath, &content) ? content.size() : 0;
+    WriteOrRemove(tempDir + "qv_sendlogs_ststus.shm", status == 0 ? "" : record);
 }
 
 std::vector<std::string> ReadLogSinceMark() {
     std::vector<std::string> messages;
     std::string content;
-    if (!QvTestFs::ReadFile(logPath, &content) || content.size() < logMark)
+    if (!QvTestFs::ReadFile(logPath, &content))
         return messages;
-    size_t position = logMark;
-    while (position < content.size()) {
+    for (size_t position = logMark; position < content.size();) {
         size_t end = content.find('\n', position);
-        if (end == std::string::npos)
-            end = content.size();
-        std::string line = content.substr(position, end - position);
+        end = end == std::string::npos ? content.size() : end;
         // "<19-character time> <pid in 10 columns> - <message>"
-        const size_t kPrefix = 19 + 11 + 3;
-        messages.push_back(line.size() >= kPrefix ? line.substr(kPrefix) : line);
+        messages.push_back(content.substr(std::min(position + 33, end), end - std::min(position + 33, end)));
         position = end + 1;
     }
     return messages;
-}
-
-bool LogContains(const std::vector<std::string>& lines, const std::string& message) {
-    for (const std::string& line : lines) {
-        if (line == message)
-            return true;
-    }
-    return false;
 }
 
 bool IsIconShown(HWND window) {
@@ -238,7 +166,6 @@ bool IsIconShown(HWND window) {
     probe.cbSize = sizeof(probe);
     probe.hWnd = window;
     probe.uID = kQvBuiTrayIconId;
-    probe.uFlags = 0;
     return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
@@ -256,29 +183,30 @@ bool TakeQuitMessage(int* code) {
 void SetControlKeyHeld(bool held) {
     BYTE keys[256];
     GetKeyboardState(keys);
-    keys[VK_CONTROL] = held ? 0x80 : 0;
-    keys[VK_LCONTROL] = held ? 0x80 : 0;
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = held ? 0x80 : 0;
     SetKeyboardState(keys);
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string utf8(text.size() * 3, '\0');
+    utf8.resize(size_t(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], int(utf8.size()), nullptr, nullptr)));
+    return utf8;
 }
 
 }  // namespace QvBuiTrayTestEnv
 
 QvBuiTrayMenuShow DescribeMenu(HMENU menu, HWND owner, UINT flags) {
-    QvBuiTrayMenuShow show;
-    show.owner = owner;
-    show.flags = flags;
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
+    QvBuiTrayMenuShow show = {owner, flags, {}, {}};
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         MENUITEMINFOW info = {};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_FTYPE | MIIM_ID;
         GetMenuItemInfoW(menu, UINT(i), TRUE, &info);
-        show.ids.push_back(info.wID);
         wchar_t text[256] = {};
-        if (info.fType & MFT_SEPARATOR)
-            show.texts.push_back(L"-");
-        else if (GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION) >= 0)
-            show.texts.push_back(text);
+        GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION);
+        show.ids.push_back(info.wID);
+        show.labels.push_back((info.fType & MFT_SEPARATOR) ? "-" : QvBuiTrayTestEnv::Utf8(text));
     }
     return show;
 }
@@ -287,22 +215,7 @@ namespace QvBuiTrayRecord {
 int menuAnswer = 0;
 std::vector<QvBuiTrayMenuShow> menuShows;
 std::vector<std::string> launches;
-bool launchResult = true;
 }  // namespace QvBuiTrayRecord
-
-namespace {
-int RecordMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
-    (void)x;
-    (void)y;
-    QvBuiTrayRecord::menuShows.push_back(DescribeMenu(menu, owner, flags));
-    return QvBuiTrayRecord::menuAnswer;
-}
-
-bool RecordLaunch(const QvString* commandLine) {
-    QvBuiTrayRecord::launches.push_back(commandLine->GetText());
-    return QvBuiTrayRecord::launchResult;
-}
-}  // namespace
 
 void QvBuiTrayTest::SetUp() {
     using namespace QvBuiTray;
@@ -312,26 +225,25 @@ void QvBuiTrayTest::SetUp() {
     trayWindow = nullptr;
     ZeroMemory(&trayIconData, sizeof(trayIconData));
     lastHidden = false;
-    // As a program that has been running for a while: ticks leave the icon alone.
-    firstVisibilityCheckTime = GetCurrentTimeMillis() / 1000;
+    firstVisibilityCheckTime = GetCurrentTimeMillis() / 1000;  // running for a while: ticks leave the icon be
 
     QvSystemTest::ResetLocaleOverride();
-    QvBuiTrayTestEnv::RemoveHostInfo();
+    QvBuiTrayTestEnv::WriteHostInfo("");
     QvBuiTrayTestEnv::WriteLocaleSetting("");
-    QvBuiTrayTestEnv::RemoveSendLogsRecord();
+    QvBuiTrayTestEnv::WriteSendLogsRecord(0, 0, 0);
     QvBuiTrayTestEnv::SetControlKeyHeld(false);
 
     QvBuiTrayRecord::menuAnswer = 0;
     QvBuiTrayRecord::menuShows.clear();
     QvBuiTrayRecord::launches.clear();
-    QvBuiTrayRecord::launchResult = true;
     QvBuiTraySeams::trackMenu = RecordMenu;
     QvBuiTraySeams::runCommand = RecordLaunch;
 
     mainWindow = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
                                  nullptr, nullptr);
     ASSERT_NE(nullptr, mainWindow);
-    QvBuiTrayTestEnv::MarkLog();
+    std::string content;
+    logMark = QvTestFs::ReadFile(logPath, &content) ? content.size() : 0;
 }
 
 void QvBuiTrayTest::TearDown() {
@@ -341,9 +253,8 @@ void QvBuiTrayTest::TearDown() {
     QvBuiTrayTestEnv::SetControlKeyHeld(false);
     if (trayIconData.cbSize != 0)
         Shell_NotifyIconW(NIM_DELETE, &trayIconData);
-    if (trayWindow && IsWindow(trayWindow))
+    if (trayWindow)
         DestroyWindow(trayWindow);
-    if (mainWindow)
-        DestroyWindow(mainWindow);
+    DestroyWindow(mainWindow);
     QvBuiTrayTestEnv::TakeQuitMessage(nullptr);
 }

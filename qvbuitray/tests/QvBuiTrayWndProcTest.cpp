@@ -2,7 +2,6 @@
 // single click from a double click. The menu and the launcher are recorders.
 #include "QvBuiTrayWndProc.h"
 
-#include "QvBuiTrayConstants.h"
 #include "QvBuiTrayIcon.h"
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
@@ -16,34 +15,31 @@ protected:
     void SetUp() override {
         QvBuiTrayTest::SetUp();
         ASSERT_TRUE(CreateQvBuiSystemTray());
-        MarkLog();
     }
-    void Icon(UINT mouseMessage) { SendMessageW(trayWindow, kQvBuiTrayCallbackMessage, 0, mouseMessage); }
-    std::string ControlPanel(const char* argument) {
-        return "\"" + GetInstallDir() + "qvbui.exe\" " + argument;
-    }
+    void Icon(UINT mouseMessage) { SendMessageW(trayWindow, 1025, 0, mouseMessage); }
+    void Tick() { OnTrayTimerTick(mainWindow); }
 };
 
 TEST_F(QvBuiTrayClickTest, LeftPressOpensTheMenuOnTheSecondTickOwnedByTheMainWindow) {
     Icon(WM_LBUTTONDOWN);
-    OnTrayTimerTick(mainWindow);
+    Tick();
     EXPECT_TRUE(menuShows.empty()) << "opened on the first tick";
-    OnTrayTimerTick(mainWindow);
+    Tick();
     ASSERT_EQ(1u, menuShows.size());
     EXPECT_EQ(mainWindow, menuShows[0].owner);
     EXPECT_EQ(0x1A2u, menuShows[0].flags);
-    OnTrayTimerTick(mainWindow);
+    Tick();
     EXPECT_EQ(1u, menuShows.size());
     EXPECT_TRUE(launches.empty()) << "a dismissed menu runs nothing";
 }
 
 TEST_F(QvBuiTrayClickTest, DoubleClickBeforeTheSecondTickOpensTheControlPanelInstead) {
     Icon(WM_LBUTTONDOWN);
-    OnTrayTimerTick(mainWindow);
+    Tick();
     Icon(WM_LBUTTONUP);
     Icon(WM_LBUTTONDBLCLK);
-    OnTrayTimerTick(mainWindow);
-    OnTrayTimerTick(mainWindow);
+    Tick();
+    Tick();
     EXPECT_TRUE(menuShows.empty());
     EXPECT_EQ(std::vector<std::string>{ControlPanel("-menu 1")}, launches);
     std::vector<std::string> log = ReadLogSinceMark();
@@ -57,24 +53,21 @@ TEST_F(QvBuiTrayClickTest, RightPressOpensTheMenuAtOnceAndOnlyOnceWhateverIsPend
         if (ticksBefore > 0)
             Icon(WM_LBUTTONDOWN);
         for (int i = 1; i < ticksBefore; ++i)
-            OnTrayTimerTick(mainWindow);  // pending click: state 1, then 2
+            Tick();  // pending click: state 1, then 2
         Icon(WM_RBUTTONDOWN);
-        ASSERT_EQ(1u, menuShows.size()) << "with a left press " << ticksBefore << " tick(s) before";
+        ASSERT_EQ(1u, menuShows.size()) << "left press " << ticksBefore << " tick(s) before";
         EXPECT_EQ(trayWindow, menuShows[0].owner);
-        OnTrayTimerTick(mainWindow);
-        OnTrayTimerTick(mainWindow);
-        EXPECT_EQ(1u, menuShows.size()) << "with a left press " << ticksBefore << " tick(s) before";
+        Tick();
+        Tick();
+        EXPECT_EQ(1u, menuShows.size()) << "left press " << ticksBefore << " tick(s) before";
     }
 }
 
 TEST_F(QvBuiTrayClickTest, OtherIconEventsAreIgnored) {
-    const UINT others[] = {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK};
-    for (UINT other : others) {
+    for (UINT other : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK})
         Icon(other);
-        EXPECT_EQ(kQvBuiTrayClickIdle, clickState) << other;
-    }
-    OnTrayTimerTick(mainWindow);
-    OnTrayTimerTick(mainWindow);
+    Tick();
+    Tick();
     EXPECT_TRUE(menuShows.empty());
     EXPECT_TRUE(launches.empty());
 }
@@ -88,7 +81,7 @@ TEST_F(QvBuiTrayClickTest, PressOnTheTrayWindowItselfLogsItsPositionAndQuits) {
 }
 
 TEST_F(QvBuiTrayClickTest, ChosenEntryGoesToTheControlPanelAndQuitAlsoEndsTheProgram) {
-    menuAnswer = kQvBuiTrayCmdRestoreOptions;
+    menuAnswer = 6;
     Icon(WM_RBUTTONDOWN);
     EXPECT_EQ(std::vector<std::string>{ControlPanel("-menu 6")}, launches);
     EXPECT_FALSE(TakeQuitMessage(nullptr));
@@ -96,12 +89,12 @@ TEST_F(QvBuiTrayClickTest, ChosenEntryGoesToTheControlPanelAndQuitAlsoEndsThePro
     launches.clear();
     timerId = SetTimer(mainWindow, 0, 100000, nullptr);
     ASSERT_NE(0u, timerId);
-    menuAnswer = kQvBuiTrayCmdQuit;
+    menuAnswer = 8;
     Icon(WM_LBUTTONDOWN);
-    OnTrayTimerTick(mainWindow);
-    OnTrayTimerTick(mainWindow);
+    Tick();
+    Tick();
     EXPECT_EQ(std::vector<std::string>{ControlPanel("-quitqvbui")}, launches);
-    EXPECT_EQ(0u, timerId);
+    EXPECT_EQ(0u, timerId) << "the timer of the menu's owner is stopped";
     int code = -5;
     EXPECT_TRUE(TakeQuitMessage(&code));
     EXPECT_EQ(0, code);
