@@ -1,0 +1,98 @@
+// Test support: the client installation of the configuration-reader tests.
+#include "QvTestInstallation.h"
+
+#include "QvTestSystem.h"
+#include "config/QvInfoManagerTestHooks.h"
+#include "config/QvUiUtilTestHooks.h"
+#include "log/QvLogTestHooks.h"
+#include "platform/QvPlatformClock.h"
+#include "platform/QvPlatformFiles.h"
+#include "qvbase/QvLog.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvSystem.h"
+#include "system/QvSystemTestHooks.h"
+
+namespace {
+
+// 2024-03-15 10:00:00 UTC as file time: the log lines go to the file of day 15.
+const uint64_t kStartFileTime = (1710496800000ULL + 11644473600000ULL) * 10000;
+const int32_t kLogDay = 15;
+const uint16_t kEnglishUnitedStates = 0x0409;
+const char* const kTempVariables[] = {"TMPDIR", "TMP", "TEMP"};
+
+}  // namespace
+
+void QvTestInstallation::SetUp() {
+    QvTempDirTest::SetUp();
+    installDir = temp.MakeDir("install");
+    dataDir = temp.MakeDir("data");
+    tempDir = temp.MakeDir("tmp");
+    settingsPath = dataDir + "\\qvinfo.xml";
+    temp.MakeDir("data\\qvreports");
+    ASSERT_TRUE(QvTestSystem::UseRegistryStore(temp.MakeDir("registry")));
+    ASSERT_TRUE(QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, "Software\\Velbrook",
+                                                  "installdir", installDir));
+    WriteInstallConfig(dataDir);
+    for (const char* name : kTempVariables) {
+        bool isSet = false;
+        savedTempVariables.push_back(QvTestSystem::GetEnv(name, &isSet));
+        savedTempVariablesSet.push_back(isSet);
+        ASSERT_TRUE(QvTestSystem::SetEnv(name, tempDir));
+    }
+    QvPlatformTest::ResetTempDirCache();
+    QvPlatformTest::SetFakeFileTime(kStartFileTime);
+    QvSystemTest::ResetLocaleOverride();
+    QvSystemTest::SetFakeUiLanguage(kEnglishUnitedStates);
+    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
+    QvInfoManagerTest::SetFakeHostName(true, "Build-Host.example.com");
+    QvInfoManagerTest::ForgetShortHostName();
+    QvInfoManagerTest::ResetWarningRateLimiter();
+    QvUiUtilTest::ResetModule();
+    QvLogTest::ForgetLastCleanupTime();
+    SetLogDirectory(temp.MakeDir("data\\logs").c_str());
+    QvPlatformTest::ResetSleepCounters();
+}
+
+void QvTestInstallation::TearDown() {
+    QvUiUtilTest::ResetModule();
+    SetLogDirectory(nullptr);
+    for (size_t i = 0; i < savedTempVariables.size(); ++i) {
+        if (savedTempVariablesSet[i])
+            QvTestSystem::SetEnv(kTempVariables[i], savedTempVariables[i]);
+        else
+            QvTestSystem::UnsetEnv(kTempVariables[i]);
+    }
+    QvPlatformTest::ResetTempDirCache();
+    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
+    QvInfoManagerTest::UseRealHostName();
+    QvSystemTest::SetFakeUiLanguage(0);
+    QvSystemTest::ResetLocaleOverride();
+    QvSystemTest::ResetDirectoryCaches();
+    QvPlatformTest::UseRealClock();
+}
+
+void QvTestInstallation::WriteInstallConfig(const std::string& dataDirValue, const std::string& hguid) {
+    std::string attributes = "datadir=\"" + dataDirValue + "\"";
+    if (!hguid.empty())
+        attributes += " hguid=\"" + hguid + "\"";
+    temp.MakeFile("install\\qvinstall.xml", "<qvinstall " + attributes + " />\n");
+    QvSystemTest::ResetDirectoryCaches();
+}
+
+std::vector<std::string> QvTestInstallation::TakeLog(const std::string& prefix) {
+    QvString path;
+    GetLogFilePath(kLogDay, &path);
+    std::string content;
+    std::vector<std::string> messages;
+    if (!QvTestFs::ReadFile(path.GetText(), &content))
+        return messages;
+    for (size_t start = logOffset, end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = content.substr(start, end - start);
+        size_t dash = line.find(" - ");
+        std::string message = dash == std::string::npos ? line : line.substr(dash + 3);
+        if (message.compare(0, prefix.size(), prefix) == 0)
+            messages.push_back(message);
+    }
+    logOffset = content.size();
+    return messages;
+}
