@@ -3,6 +3,7 @@
 #include "qvbase/QvStringVector.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 
 namespace {
 
-// Switches allocation failures off again when a test leaves, whatever happened in it.
 struct AllocationFailureReset {
     ~AllocationFailureReset() { QvPlatformTest::ResetAllocationCount(); }
 };
@@ -26,24 +26,17 @@ std::vector<std::string> Items(const QvStringVector& vector) {
 
 TEST(QvStringVector, GrowsToFiftyThenInStepsOfOneHundred) {
     QvStringVector vector;
-    EXPECT_EQ(0, vector.GetCount());
     EXPECT_EQ(50, vector.GetCapacity());
-    // Item number -> capacity after adding it.
-    const std::vector<std::pair<int, int32_t>> steps = {
-        {1, 50}, {49, 50}, {50, 50}, {51, 150}, {149, 150}, {150, 250}, {249, 250}, {250, 350}};
-    size_t next = 0;
+    std::vector<std::pair<int, int32_t>> growths;  // item number, capacity after adding it
     for (int n = 1; n <= 250; n++) {
         QvString* item = new QvString("x");
         long long before = QvPlatformTest::GetAllocationCount();
         ASSERT_TRUE(vector.Add(item));
-        // One spare slot is always kept: the 50th item reallocates to the same size.
-        bool grows = n == 50 || n == 51 || n == 150 || n == 250;
-        EXPECT_EQ(grows ? 1 : 0, QvPlatformTest::GetAllocationCount() - before) << "item " << n;
-        if (next < steps.size() && steps[next].first == n) {
-            EXPECT_EQ(steps[next].second, vector.GetCapacity()) << "item " << n;
-            next++;
-        }
+        if (QvPlatformTest::GetAllocationCount() != before)
+            growths.push_back({n, vector.GetCapacity()});
     }
+    // One spare slot is always kept: the 50th item reallocates to the same size.
+    EXPECT_EQ((std::vector<std::pair<int, int32_t>>{{50, 50}, {51, 150}, {150, 250}, {250, 350}}), growths);
     EXPECT_EQ(250, vector.GetCount());
     EXPECT_FALSE(vector.EnsureCapacity(-1));
 }
@@ -59,9 +52,7 @@ TEST(QvStringVector, FailedGrowthLeavesNoSlotsAndTheItemWithTheCaller) {
     EXPECT_EQ(0, vector.GetCount());
     EXPECT_EQ(0, vector.GetCapacity());
     EXPECT_EQ(nullptr, vector.GetAt(0));
-    // Still ours: the sanitizer build reports a double free if the vector deleted it.
-    EXPECT_STREQ("extra", extra->GetText());
-    // The next growth starts afresh.
+    EXPECT_STREQ("extra", extra->GetText());  // still ours: ASan reports a double free otherwise
     EXPECT_TRUE(vector.Add(extra));
     EXPECT_EQ(50, vector.GetCapacity());
     EXPECT_FALSE(vector.Add(nullptr));
@@ -80,55 +71,33 @@ TEST(QvStringVector, StartsWithoutSlotsWhenNoMemoryAndClearKeepsSlots) {
     EXPECT_EQ(50, vector.GetCapacity());
 }
 
-TEST(QvStringVector, CompareNoCaseFoldsAsciiAndComparesSignedBytes) {
+TEST(QvStringVector, CompareNoCaseFoldsAsciiAndSortsSignedBytesFirst) {
     QvString empty(""), a("a"), upperA("A"), abc("abc"), upperAbc("ABC"), bracket("["), high("\xE9");
-    struct Case {
-        const QvString* left;
-        const QvString* right;
-        int expected;
-    } cases[] = {
-        {nullptr, nullptr, 0}, {nullptr, &empty, -1}, {&empty, nullptr, 1},
-        {&empty, &empty, 0},   {&empty, &a, -1},      {&a, &empty, 1},
-        {&abc, &upperAbc, 0},  {&a, &abc, -1},        {&upperAbc, &a, 1},
+    struct Case { const QvString* left; const QvString* right; int expected; };
+    const Case cases[] = {
+        {nullptr, nullptr, 0}, {nullptr, &empty, -1}, {&empty, nullptr, 1}, {&empty, &empty, 0},
+        {&empty, &a, -1}, {&a, &empty, 1}, {&abc, &upperAbc, 0}, {&a, &abc, -1}, {&upperAbc, &a, 1},
         {&bracket, &upperA, -1},  // 'A' folds to 'a' (0x61) before comparing with 0x5B
         {&high, &a, -1},          // 0xE9 is negative as a signed byte
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(c.expected, QvStringVector::CompareNoCase(c.left, c.right))
-            << "'" << (c.left ? c.left->GetText() : "(null)") << "' vs '"
-            << (c.right ? c.right->GetText() : "(null)") << "'";
-    }
-}
-
-TEST(QvStringVector, SortNoCaseOrdersEmptyAndHighBytesFirst) {
+            << (c.left ? c.left->GetText() : "(null)") << " vs " << (c.right ? c.right->GetText() : "(null)");
     QvStringVector vector;
     for (const char* text : {"b", "A", "C", "", "a", "\xE9"})
         vector.Add(new QvString(text));
     vector.SortNoCase();
     std::vector<std::string> sorted = Items(vector);
-    ASSERT_EQ(6u, sorted.size());
-    EXPECT_EQ("", sorted[0]);
-    EXPECT_EQ("\xE9", sorted[1]);
-    EXPECT_TRUE((sorted[2] == "A" && sorted[3] == "a") || (sorted[2] == "a" && sorted[3] == "A"));
-    EXPECT_EQ("b", sorted[4]);
-    EXPECT_EQ("C", sorted[5]);
+    if (sorted.size() == 6 && sorted[2] == "a")
+        std::swap(sorted[2], sorted[3]);  // equal items come in either order
+    EXPECT_EQ((std::vector<std::string>{"", "\xE9", "A", "a", "b", "C"}), sorted);
 }
 
 TEST(QvStringVector, SplitCommaListGivesTrimmedFields) {
-    struct Case {
-        const char* source;
-        std::vector<std::string> expected;
-    } cases[] = {
-        {"a, b ,c", {"a", "b", "c"}},
-        {"a,,b", {"a", "", "b"}},
-        {"a,", {"a"}},
-        {",a", {"", "a"}},
-        {" x ", {"x"}},
-        {"", {}},
-        {",", {""}},
-        {" , ", {"", ""}},
-        {"\tdoc ,\r\n", {"doc", ""}},
-        {"one", {"one"}},
+    struct Case { const char* source; std::vector<std::string> expected; };
+    const Case cases[] = {
+        {"a, b ,c", {"a", "b", "c"}}, {"a,,b", {"a", "", "b"}}, {"a,", {"a"}}, {",a", {"", "a"}},
+        {" x ", {"x"}}, {"", {}}, {",", {""}}, {" , ", {"", ""}}, {"\tdoc ,\r\n", {"doc", ""}}, {"one", {"one"}},
     };
     QvStringVector output;
     output.Add(new QvString("left over"));
@@ -137,15 +106,9 @@ TEST(QvStringVector, SplitCommaListGivesTrimmedFields) {
         QvStringVector::SplitCommaList(&source, &output);
         EXPECT_EQ(c.expected, Items(output)) << "source '" << c.source << "'";
     }
-}
-
-TEST(QvStringVector, SplitCommaListIgnoresNullArguments) {
-    QvStringVector output;
-    output.Add(new QvString("kept"));
     QvStringVector::SplitCommaList(nullptr, &output);
-    EXPECT_EQ(std::vector<std::string>{"kept"}, Items(output));
-    QvString source("a,b");
-    QvStringVector::SplitCommaList(&source, nullptr);
+    EXPECT_EQ(std::vector<std::string>{"one"}, Items(output));
+    QvStringVector::SplitCommaList(output.GetAt(0), nullptr);
 }
 
 }  // namespace
