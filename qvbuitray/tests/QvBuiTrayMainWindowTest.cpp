@@ -1,5 +1,5 @@
-// The program's resources (the tray's resource script is built into this test program)
-// and the hidden main window's handling of its timer, Exit and destruction.
+// The program's resources (the resource script is built into this test program) and the
+// hidden main window's handling of its timer, Exit and destruction.
 #include "QvBuiTrayMainWindow.h"
 
 #include "QvBuiTrayState.h"
@@ -9,34 +9,37 @@
 using namespace QvBuiTray;
 using namespace QvBuiTrayTestEnv;
 
-static std::wstring LoadText(UINT id) {
-    wchar_t text[kQvBuiTrayResourceTextUnits] = {};
-    LoadStringW(instance, id, text, kQvBuiTrayResourceTextUnits);
-    return text;
-}
-
 static std::wstring MenuText(HMENU menu, UINT position) {
     wchar_t text[64] = {};
     GetMenuStringW(menu, position, text, 64, MF_BYPOSITION);
     return text;
 }
 
-static std::wstring VersionString(const wchar_t* name) {
+TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAcceleratorsAndVersion) {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::vector<unsigned char> block(GetFileVersionInfoSizeW(path, nullptr) + 1);
-    wchar_t* value = nullptr;
-    UINT length = 0;
-    if (!GetFileVersionInfoW(path, 0, DWORD(block.size()), block.data()) ||
-        !VerQueryValueW(block.data(), (std::wstring(L"\\StringFileInfo\\040904B0\\") + name).c_str(),
-                        reinterpret_cast<void**>(&value), &length))
-        return L"(missing)";
-    return value;
-}
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, DWORD(block.size()), block.data()));
+    struct {
+        const wchar_t* name;
+        const wchar_t* text;
+    } versionStrings[] = {{L"CompanyName", L"Velbrook"}, {L"FileDescription", L"Velbrook Tray"},
+                          {L"ProductName", L"Velbrook Backup"}, {L"FileVersion", L"9.2.2.897"},
+                          {L"ProductVersion", L"9.2.2.897"}};
+    for (const auto& entry : versionStrings) {
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + entry.name;
+        EXPECT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) &&
+                    std::wstring(value) == entry.text)
+            << Utf8(entry.name);
+    }
 
-TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAcceleratorsAndVersion) {
-    EXPECT_EQ(L"qvbuitray", LoadText(IDS_APP_TITLE));
-    EXPECT_EQ(L"QVBUITRAY", LoadText(IDC_QVBUITRAY));
+    wchar_t text[kQvBuiTrayResourceTextUnits] = {};
+    LoadStringW(instance, IDS_APP_TITLE, text, kQvBuiTrayResourceTextUnits);
+    EXPECT_STREQ(L"qvbuitray", text);
+    LoadStringW(instance, IDC_QVBUITRAY, text, kQvBuiTrayResourceTextUnits);
+    EXPECT_STREQ(L"QVBUITRAY", text);
 
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDC_QVBUITRAY));
     ASSERT_EQ(2, GetMenuItemCount(menu));
@@ -55,12 +58,6 @@ TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAcceleratorsAndVersion) {
         EXPECT_EQ(FALT, entries[i].fVirt & (FALT | FVIRTKEY | FCONTROL | FSHIFT)) << "Alt with a character key";
         EXPECT_EQ(104, entries[i].cmd);
     }
-
-    EXPECT_EQ(L"Velbrook", VersionString(L"CompanyName"));
-    EXPECT_EQ(L"Velbrook Tray", VersionString(L"FileDescription"));
-    EXPECT_EQ(L"Velbrook Backup", VersionString(L"ProductName"));
-    EXPECT_EQ(L"9.2.2.897", VersionString(L"FileVersion"));
-    EXPECT_EQ(L"9.2.2.897", VersionString(L"ProductVersion"));
 }
 
 TEST(QvBuiTrayResources, AboutBoxHasItsSizeFontLineAndClosesWithOkOrCancel) {
@@ -72,9 +69,9 @@ TEST(QvBuiTrayResources, AboutBoxHasItsSizeFontLineAndClosesWithOkOrCancel) {
     ASSERT_EQ(0xFFFF, words[1]) << "an extended template";
     EXPECT_EQ(170, words[11]);
     EXPECT_EQ(62, words[12]);
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(words + 15);  // no menu, no class
-    EXPECT_STREQ(L"About qvbuitray", text);
-    const WORD* font = reinterpret_cast<const WORD*>(text + wcslen(text) + 1);
+    const wchar_t* title = reinterpret_cast<const wchar_t*>(words + 15);  // no menu, no class
+    EXPECT_STREQ(L"About qvbuitray", title);
+    const WORD* font = reinterpret_cast<const WORD*>(title + wcslen(title) + 1);
     EXPECT_EQ(8, font[0]);
     EXPECT_STREQ(L"MS Shell Dlg", reinterpret_cast<const wchar_t*>(font + 3));
 
@@ -95,9 +92,7 @@ TEST(QvBuiTrayResources, AboutBoxHasItsSizeFontLineAndClosesWithOkOrCancel) {
     DestroyWindow(dialog);
 }
 
-using QvBuiTrayMainWindowTest = QvBuiTrayTest;
-
-TEST_F(QvBuiTrayMainWindowTest, TicksOnTimerMessagesAndEndsTheLoopWhenExitDestroysIt) {
+TEST_F(QvBuiTrayTest, MainWindowTicksOnTimerMessagesAndEndsTheLoopWhenExitDestroysIt) {
     LoadStringW(instance, IDS_APP_TITLE, title, kQvBuiTrayResourceTextUnits);
     LoadStringW(instance, IDC_QVBUITRAY, windowClass, kQvBuiTrayResourceTextUnits);
     RegisterQvBuiMainWindowClass();

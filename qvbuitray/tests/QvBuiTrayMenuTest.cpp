@@ -4,7 +4,6 @@
 
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
-#include "qvbase/QvString.h"
 
 using namespace QvBuiTrayTestEnv;
 using QvBuiTrayRecord::menuShows;
@@ -52,10 +51,8 @@ TEST_F(QvBuiTrayMenuTest, ControlHeldOnceAddsSendLogsForEveryLaterMenu) {
     ShowQvBuiTrayMenu(mainWindow);
     ASSERT_EQ(3u, menuShows.size());
     EXPECT_EQ(kAllButSendLogs, menuShows[0].ids);
-    for (size_t i = 1; i < 3; ++i) {
-        EXPECT_EQ((std::vector<UINT>{1, 3, 4, 5, 6, 9, 7, 2, 8}), menuShows[i].ids) << "menu " << i;
-        EXPECT_EQ("Send Logs", menuShows[i].labels[5]);
-    }
+    EXPECT_EQ((std::vector<UINT>{1, 3, 4, 5, 6, 9, 7, 2, 8}), menuShows[1].ids);
+    EXPECT_EQ(menuShows[1].ids, menuShows[2].ids);
 }
 
 TEST_F(QvBuiTrayMenuTest, SendLogsLabelShowsTheJobsProgressAsItIs) {

@@ -1,4 +1,3 @@
-// Test support of the tray program's in-process tests (see the header).
 #include "QvBuiTrayTestSupport.h"
 
 #include <algorithm>
@@ -39,15 +38,9 @@ QvTempDir* root = nullptr;
 std::string installDir, dataDir, tempDir, logPath;
 size_t logMark = 0;
 
-std::wstring Wide(const std::string& utf8) {
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size()))));
-    return wide;
-}
-
 void WriteOrRemove(const std::string& path, const std::string& content) {
     if (content.empty())
-        DeleteFileW(Wide(path).c_str());
+        DeleteFileA(path.c_str());
     else
         ASSERT_TRUE(QvTestFs::WriteFile(path, content)) << path;
 }
@@ -63,8 +56,7 @@ public:
         dataDir = root->MakeDir("data") + "\\";
         tempDir = root->MakeDir("tmp") + "\\";
         root->MakeDir("data\\qvreports");
-        ASSERT_TRUE(QvTestSystem::SetEnv("TMP", root->Join("tmp")));
-        ASSERT_TRUE(QvTestSystem::SetEnv("TEMP", root->Join("tmp")));
+        ASSERT_TRUE(QvTestSystem::SetEnv("TMP", root->Join("tmp")) && QvTestSystem::SetEnv("TEMP", root->Join("tmp")));
         root->MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + dataDir + "\" hguid=\"0123456789ab\"/>");
         root->MakeFile("install\\qvbui_interface.xml", kInterfaceXml);
 
@@ -109,7 +101,15 @@ public:
 ::testing::Environment* const trayEnvironment = ::testing::AddGlobalTestEnvironment(new TrayEnvironment);
 
 int RecordMenu(HMENU menu, UINT flags, int, int, HWND owner) {
-    QvBuiTrayRecord::menuShows.push_back(DescribeMenu(menu, owner, flags));
+    QvBuiTrayMenuShow show = {owner, flags, {}, {}};
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION);
+        show.ids.push_back(GetMenuItemID(menu, i));
+        show.labels.push_back((GetMenuState(menu, UINT(i), MF_BYPOSITION) & MF_SEPARATOR) ? "-"
+                                                                                         : QvBuiTrayTestEnv::Utf8(text));
+    }
+    QvBuiTrayRecord::menuShows.push_back(show);
     return QvBuiTrayRecord::menuAnswer;
 }
 
@@ -136,6 +136,7 @@ void WriteLocaleSetting(const std::string& locale) {
                   locale.empty() ? "" : "<qvinfo>\n<qvcontrolpanel qvui_locale=\"" + locale + "\" />\n</qvinfo>\n");
 }
 
+// Little-endian: status (4 bytes, 4 spare), units done (8), units in total (8), 8 spare.
 void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
     std::string record(32, '\0');
     for (int i = 0; i < 8; ++i) {
@@ -146,26 +147,27 @@ void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
     WriteOrRemove(tempDir + "qv_sendlogs_ststus.shm", status == 0 ? "" : record);
 }
 
+// Lines are "<19-character time> <pid in 10 columns> - <message>".
 std::vector<std::string> ReadLogSinceMark() {
     std::vector<std::string> messages;
     std::string content;
     if (!QvTestFs::ReadFile(logPath, &content))
         return messages;
     for (size_t position = logMark; position < content.size();) {
-        size_t end = content.find('\n', position);
-        end = end == std::string::npos ? content.size() : end;
-        // "<19-character time> <pid in 10 columns> - <message>"
-        messages.push_back(content.substr(std::min(position + 33, end), end - std::min(position + 33, end)));
+        size_t end = std::min(content.find('\n', position), content.size());
+        size_t start = std::min(position + 33, end);
+        messages.push_back(content.substr(start, end - start));
         position = end + 1;
     }
     return messages;
 }
 
+// A modify without flags succeeds only while the shell holds the icon.
 bool IsIconShown(HWND window) {
     NOTIFYICONDATAW probe = {};
     probe.cbSize = sizeof(probe);
     probe.hWnd = window;
-    probe.uID = kQvBuiTrayIconId;
+    probe.uID = 110;
     return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
@@ -174,8 +176,7 @@ bool TakeQuitMessage(int* code) {
     bool found = false;
     while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         found = true;
-        if (code)
-            *code = static_cast<int>(message.wParam);
+        *code = int(message.wParam);
     }
     return found;
 }
@@ -195,21 +196,6 @@ std::string Utf8(const std::wstring& text) {
 }
 
 }  // namespace QvBuiTrayTestEnv
-
-QvBuiTrayMenuShow DescribeMenu(HMENU menu, HWND owner, UINT flags) {
-    QvBuiTrayMenuShow show = {owner, flags, {}, {}};
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_FTYPE | MIIM_ID;
-        GetMenuItemInfoW(menu, UINT(i), TRUE, &info);
-        wchar_t text[256] = {};
-        GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION);
-        show.ids.push_back(info.wID);
-        show.labels.push_back((info.fType & MFT_SEPARATOR) ? "-" : QvBuiTrayTestEnv::Utf8(text));
-    }
-    return show;
-}
 
 namespace QvBuiTrayRecord {
 int menuAnswer = 0;
@@ -232,7 +218,6 @@ void QvBuiTrayTest::SetUp() {
     QvBuiTrayTestEnv::WriteLocaleSetting("");
     QvBuiTrayTestEnv::WriteSendLogsRecord(0, 0, 0);
     QvBuiTrayTestEnv::SetControlKeyHeld(false);
-
     QvBuiTrayRecord::menuAnswer = 0;
     QvBuiTrayRecord::menuShows.clear();
     QvBuiTrayRecord::launches.clear();
@@ -256,5 +241,6 @@ void QvBuiTrayTest::TearDown() {
     if (trayWindow)
         DestroyWindow(trayWindow);
     DestroyWindow(mainWindow);
-    QvBuiTrayTestEnv::TakeQuitMessage(nullptr);
+    int code;
+    QvBuiTrayTestEnv::TakeQuitMessage(&code);
 }

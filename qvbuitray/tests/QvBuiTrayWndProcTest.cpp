@@ -1,8 +1,9 @@
-// Clicks on the icon as the tray window receives them, and the timer ticks that tell a
-// single click from a double click. The menu and the launcher are recorders.
+// Clicks on the icon as the tray window receives them, the timer ticks that tell a single
+// click from a double click, and the control panel's command line for each command.
 #include "QvBuiTrayWndProc.h"
 
 #include "QvBuiTrayIcon.h"
+#include "QvBuiTrayLaunch.h"
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
 
@@ -20,16 +21,31 @@ protected:
     void Tick() { OnTrayTimerTick(mainWindow); }
 };
 
-TEST_F(QvBuiTrayClickTest, LeftPressOpensTheMenuOnTheSecondTickOwnedByTheMainWindow) {
-    Icon(WM_LBUTTONDOWN);
-    Tick();
-    EXPECT_TRUE(menuShows.empty()) << "opened on the first tick";
-    Tick();
-    ASSERT_EQ(1u, menuShows.size());
-    EXPECT_EQ(mainWindow, menuShows[0].owner);
+TEST_F(QvBuiTrayClickTest, OpensTheMenuOnTheSecondTickAfterALeftPressAtOnceOnARightPress) {
+    const UINT T = 0;  // a timer tick
+    struct Case {
+        const char* name;
+        std::vector<UINT> steps;
+        size_t menus;
+        bool ownedByTray;
+    } cases[] = {
+        {"left press, one tick", {WM_LBUTTONDOWN, T}, 0, false},
+        {"left press, three ticks", {WM_LBUTTONDOWN, T, T, T}, 1, false},
+        {"right press", {WM_RBUTTONDOWN, T, T}, 1, true},
+        {"right press after a left press", {WM_LBUTTONDOWN, WM_RBUTTONDOWN, T, T}, 1, true},
+        {"right press a tick after a left press", {WM_LBUTTONDOWN, T, WM_RBUTTONDOWN, T, T}, 1, true},
+        {"other events", {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK, T, T}, 0, false},
+    };
+    for (const Case& c : cases) {
+        menuShows.clear();
+        for (UINT step : c.steps)
+            step == T ? Tick() : Icon(step);
+        ASSERT_EQ(c.menus, menuShows.size()) << c.name;
+        if (c.menus) {
+            EXPECT_EQ(c.ownedByTray ? trayWindow : mainWindow, menuShows[0].owner) << c.name;
+        }
+    }
     EXPECT_EQ(0x1A2u, menuShows[0].flags);
-    Tick();
-    EXPECT_EQ(1u, menuShows.size());
     EXPECT_TRUE(launches.empty()) << "a dismissed menu runs nothing";
 }
 
@@ -47,31 +63,6 @@ TEST_F(QvBuiTrayClickTest, DoubleClickBeforeTheSecondTickOpensTheControlPanelIns
     EXPECT_EQ("tray double click", log[0]);
 }
 
-TEST_F(QvBuiTrayClickTest, RightPressOpensTheMenuAtOnceAndOnlyOnceWhateverIsPending) {
-    for (int ticksBefore = 0; ticksBefore <= 2; ++ticksBefore) {
-        menuShows.clear();
-        if (ticksBefore > 0)
-            Icon(WM_LBUTTONDOWN);
-        for (int i = 1; i < ticksBefore; ++i)
-            Tick();  // pending click: state 1, then 2
-        Icon(WM_RBUTTONDOWN);
-        ASSERT_EQ(1u, menuShows.size()) << "left press " << ticksBefore << " tick(s) before";
-        EXPECT_EQ(trayWindow, menuShows[0].owner);
-        Tick();
-        Tick();
-        EXPECT_EQ(1u, menuShows.size()) << "left press " << ticksBefore << " tick(s) before";
-    }
-}
-
-TEST_F(QvBuiTrayClickTest, OtherIconEventsAreIgnored) {
-    for (UINT other : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK})
-        Icon(other);
-    Tick();
-    Tick();
-    EXPECT_TRUE(menuShows.empty());
-    EXPECT_TRUE(launches.empty());
-}
-
 TEST_F(QvBuiTrayClickTest, PressOnTheTrayWindowItselfLogsItsPositionAndQuits) {
     SendMessageW(trayWindow, WM_LBUTTONDOWN, 0, MAKELPARAM(0xFFFF, 34));
     EXPECT_EQ(std::vector<std::string>{"Tray MouseClick at x=65535, y=34"}, ReadLogSinceMark());
@@ -81,21 +72,35 @@ TEST_F(QvBuiTrayClickTest, PressOnTheTrayWindowItselfLogsItsPositionAndQuits) {
 }
 
 TEST_F(QvBuiTrayClickTest, ChosenEntryGoesToTheControlPanelAndQuitAlsoEndsTheProgram) {
+    int code = -5;
     menuAnswer = 6;
     Icon(WM_RBUTTONDOWN);
     EXPECT_EQ(std::vector<std::string>{ControlPanel("-menu 6")}, launches);
-    EXPECT_FALSE(TakeQuitMessage(nullptr));
+    EXPECT_FALSE(TakeQuitMessage(&code));
 
     launches.clear();
     timerId = SetTimer(mainWindow, 0, 100000, nullptr);
-    ASSERT_NE(0u, timerId);
     menuAnswer = 8;
     Icon(WM_LBUTTONDOWN);
     Tick();
     Tick();
     EXPECT_EQ(std::vector<std::string>{ControlPanel("-quitqvbui")}, launches);
     EXPECT_EQ(0u, timerId) << "the timer of the menu's owner is stopped";
-    int code = -5;
     EXPECT_TRUE(TakeQuitMessage(&code));
     EXPECT_EQ(0, code);
+}
+
+TEST_F(QvBuiTrayTest, LaunchGivesEachCommandItsArgumentAfterTheQuotedProgram) {
+    const char* const arguments[] = {"", "-menu 1", "-menu 2", "-menu 3", "-menu 4", "-menu 5",
+                                     "-menu 6", "-menu 7", "-quitqvbui", "-menu 9", ""};
+    std::vector<std::string> expectedLaunches, expectedLog;
+    for (int id = -1; id <= 10; ++id) {
+        std::string commandLine = ControlPanel(arguments[id < 0 ? 0 : id]);
+        RunQvBuiMenuCommand(id);
+        expectedLaunches.push_back(commandLine);
+        expectedLog.push_back("About to async run -menu with cmd: " + commandLine);
+        expectedLog.push_back("Invoke qvbui.exe, QvSystem::RunCommand: " + commandLine);
+    }
+    EXPECT_EQ(expectedLaunches, launches);
+    EXPECT_EQ(expectedLog, ReadLogSinceMark());
 }
