@@ -2,11 +2,7 @@
 // support/win32/QvTestFsWin32.cpp and support/posix/QvTestFsPosix.cpp.
 #include "QvTempDir.h"
 
-QvTempDir::QvTempDir() {
-    std::string path;
-    if (QvTestFs::MakeUniqueDir(&path))
-        root = path;
-}
+QvTempDir::QvTempDir() { QvTestFs::MakeUniqueDir(&root); }  // sets root only on success
 
 QvTempDir::~QvTempDir() {
     if (!root.empty())
@@ -20,11 +16,9 @@ std::string QvTempDir::Join(const std::string& relative) const {
 std::string QvTempDir::MakeDir(const std::string& relative) {
     std::string path = Join(relative);
     for (size_t i = root.size() + 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\' || path[i] == '/') {
-            std::string prefix = path.substr(0, i);
-            if (!QvTestFs::Exists(prefix)) {
-                EXPECT_TRUE(QvTestFs::MakeDir(prefix)) << "cannot create " << prefix;
-            }
+        bool level = i == path.size() || path[i] == '\\' || path[i] == '/';
+        if (level && !QvTestFs::Exists(path.substr(0, i))) {
+            EXPECT_TRUE(QvTestFs::MakeDir(path.substr(0, i))) << "cannot create " << path.substr(0, i);
         }
     }
     return path;

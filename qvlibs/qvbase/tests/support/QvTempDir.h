@@ -1,8 +1,7 @@
 #pragma once
-// Test support: a fresh, uniquely named temporary folder per test, removed afterwards
-// with everything in it (links are removed, never followed). Paths are UTF-8 with "\" as
-// separator, the form the library takes; the platform helpers below accept that form.
-// Use QvTempDirTest as a fixture base, or a QvTempDir object directly.
+// Test support: a fresh temporary folder per test, removed afterwards with everything in
+// it (links are removed, never followed). Paths are UTF-8 with "\" as separator, the form
+// the library takes. Use QvTempDirTest as a fixture base, or a QvTempDir object directly.
 
 #include <cstdint>
 #include <string>
@@ -17,8 +16,7 @@ public:
     virtual ~QvTempDir();  // removes the folder and its content
 
     bool IsValid() const { return !root.empty(); }
-    // The folder, without a trailing separator.
-    const std::string& GetPath() const { return root; }
+    const std::string& GetPath() const { return root; }  // no trailing separator
     // GetPath() + "\" + relative ("" gives the folder itself).
     std::string Join(const std::string& relative) const;
 

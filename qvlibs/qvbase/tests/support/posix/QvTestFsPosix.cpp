@@ -10,22 +10,19 @@
 #include <unistd.h>
 
 namespace {
-std::string Native(const std::string& path) {
-    std::string out = path;
-    for (char& c : out) {
-        if (c == '\\')
-            c = '/';
+std::string Swap(std::string path, char from, char to) {
+    for (char& c : path) {
+        if (c == from)
+            c = to;
     }
-    return out;
+    return path;
 }
+std::string Native(const std::string& path) { return Swap(path, '\\', '/'); }
 
-std::string Library(const std::string& path) {
-    std::string out = path;
-    for (char& c : out) {
-        if (c == '/')
-            c = '\\';
-    }
-    return out;
+// The mode of the object itself (links not followed), 0 when there is none.
+mode_t Mode(const std::string& path) {
+    struct stat st;
+    return lstat(Native(path).c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
 bool RemoveNative(const std::string& path) {
@@ -56,7 +53,7 @@ bool MakeUniqueDir(std::string* path) {
     std::string pattern = std::string(base && base[0] ? base : "/tmp") + "/qvtest-XXXXXX";
     if (!mkdtemp(&pattern[0]))
         return false;
-    *path = Library(pattern);
+    *path = Swap(pattern, '/', '\\');
     return true;
 }
 
@@ -77,8 +74,7 @@ bool ReadFile(const std::string& path, std::string* content) {
     if (!f)
         return false;
     char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+    while (size_t n = fread(chunk, 1, sizeof chunk, f))
         content->append(chunk, n);
     fclose(f);
     return true;
@@ -88,21 +84,9 @@ bool MakeSymlink(const std::string& link, const std::string& target, bool) {
     return symlink(Native(target).c_str(), Native(link).c_str()) == 0;
 }
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return lstat(Native(path).c_str(), &st) == 0;
-}
-
-bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return lstat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsSymlink(const std::string& path) {
-    struct stat st;
-    return lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
+bool Exists(const std::string& path) { return Mode(path) != 0; }
+bool IsDirectory(const std::string& path) { return S_ISDIR(Mode(path)); }
+bool IsSymlink(const std::string& path) { return S_ISLNK(Mode(path)); }
 bool SetReadOnly(const std::string& path) { return chmod(Native(path).c_str(), 0444) == 0; }
 
 bool MakeSizedFile(const std::string& path, int64_t size) {
@@ -114,17 +98,14 @@ bool MakeSizedFile(const std::string& path, int64_t size) {
 }
 
 std::string DescribeAccess(const std::string& path) {
-    struct stat st;
-    if (lstat(Native(path).c_str(), &st) != 0)
-        return "";
     char text[32];
-    snprintf(text, sizeof text, "mode:%04o", unsigned(st.st_mode & 07777));
-    return text;
+    snprintf(text, sizeof text, "mode:%04o", unsigned(Mode(path) & 07777));
+    return Exists(path) ? text : "";
 }
 
 std::string GetCurrentDir() {
     char buffer[4096];
-    return getcwd(buffer, sizeof buffer) ? Library(buffer) : std::string();
+    return getcwd(buffer, sizeof buffer) ? Swap(buffer, '/', '\\') : std::string();
 }
 
 bool SetCurrentDir(const std::string& path) { return chdir(Native(path).c_str()) == 0; }

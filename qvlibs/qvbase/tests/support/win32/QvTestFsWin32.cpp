@@ -11,12 +11,8 @@
 
 namespace {
 std::wstring Wide(const std::string& path, bool allowPrefix = true) {
-    std::wstring out;
-    int n = MultiByteToWideChar(CP_UTF8, 0, path.data(), int(path.size()), nullptr, 0);
-    if (n > 0) {
-        out.resize(size_t(n));
-        MultiByteToWideChar(CP_UTF8, 0, path.data(), int(path.size()), &out[0], n);
-    }
+    std::wstring out(path.size(), L'\0');
+    out.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, path.data(), int(path.size()), &out[0], int(out.size()))));
     if (allowPrefix && path.size() > 200 && path.compare(0, 4, "\\\\?\\") != 0)
         out = L"\\\\?\\" + out;
     return out;
@@ -32,6 +28,12 @@ std::string Utf8(const wchar_t* text) {
     return out;
 }
 
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+
+HANDLE CreateForWrite(const std::string& path) {
+    return CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool RemoveWide(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -40,17 +42,17 @@ bool RemoveWide(const std::wstring& path) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         return DeleteFileW(path.c_str()) != 0;
     }
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = entry.cFileName;
-                if (name != L"." && name != L"..")
-                    RemoveWide(path + L"\\" + name);
-            } while (FindNextFileW(find, &entry));
-            FindClose(find);
-        }
+    WIN32_FIND_DATAW entry;
+    HANDLE find = (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                      ? INVALID_HANDLE_VALUE
+                      : FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..")
+                RemoveWide(path + L"\\" + name);
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
     }
     // A link to a directory goes as a directory; some file systems want it as a file.
     return RemoveDirectoryW(path.c_str()) || DeleteFileW(path.c_str());
@@ -70,25 +72,20 @@ std::string UnixName(const std::wstring& path) {
     return out;
 }
 
-bool RunUnixProgram(const wchar_t* program, const std::string& commandLine) {
+bool RunUnixProgram(const wchar_t* program, const std::string& commandLine, const std::wstring& path,
+                    bool exists) {
     std::wstring command = Wide(commandLine, false);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
     WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return true;
-}
-
-bool WaitForExistence(const std::wstring& path, bool exists) {
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 100; ++i, Sleep(20)) {
         if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists)
             return true;
-        Sleep(20);
     }
     return false;
 }
@@ -101,18 +98,14 @@ bool MakeSymlinkUnderWine(const std::wstring& link, const std::wstring& target) 
         if (!absolute && c == '\\')
             c = '/';
     }
-    if (unixLink.empty() || unixTarget.empty() ||
-        !RunUnixProgram(L"Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\""))
-        return false;
-    return WaitForExistence(link, true);
+    return !unixLink.empty() && !unixTarget.empty() &&
+           RunUnixProgram(L"Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", link, true);
 }
 
 // What the Windows side cannot remove under Wine (links whose target went first).
 bool RemoveTreeUnderWine(const std::wstring& path) {
     std::string unixPath = UnixName(path);
-    if (unixPath.size() < 8 || !RunUnixProgram(L"Z:\\bin\\rm", "/bin/rm -rf \"" + unixPath + "\""))
-        return false;
-    return WaitForExistence(path, false);
+    return unixPath.size() >= 8 && RunUnixProgram(L"Z:\\bin\\rm", "/bin/rm -rf \"" + unixPath + "\"", path, false);
 }
 }  // namespace
 
@@ -145,15 +138,12 @@ bool MakeUniqueDir(std::string* path) {
 
 bool RemoveTree(const std::string& path) {
     std::wstring widePath = Wide(path);
-    if (RemoveWide(widePath))
-        return true;
-    return IsWine() && RemoveTreeUnderWine(widePath);
+    return RemoveWide(widePath) || (IsWine() && RemoveTreeUnderWine(widePath));
 }
 bool MakeDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 
 bool WriteFile(const std::string& path, const std::string& content) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateForWrite(path);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -179,27 +169,23 @@ bool ReadFile(const std::string& path, std::string* content) {
 bool MakeSymlink(const std::string& link, const std::string& target, bool targetIsDirectory) {
     const DWORD allowUnprivileged = 0x2;  // developer mode; refused by older systems
     DWORD flags = targetIsDirectory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
-    std::wstring wideLink = Wide(link);
-    std::wstring wideTarget = Wide(target, false);
+    std::wstring wideLink = Wide(link), wideTarget = Wide(target, false);
     if (IsWine())
         return MakeSymlinkUnderWine(wideLink, wideTarget);
-    if (CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags | allowUnprivileged))
-        return true;
-    return CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags) != 0;
+    return CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags | allowUnprivileged) ||
+           CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags);
 }
 
-bool Exists(const std::string& path) {
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsDirectory(const std::string& path) {
-    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool IsSymlink(const std::string& path) {
-    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
@@ -208,8 +194,7 @@ bool SetReadOnly(const std::string& path) {
 }
 
 bool MakeSizedFile(const std::string& path, int64_t size) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateForWrite(path);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD returned = 0;
@@ -224,21 +209,16 @@ bool MakeSizedFile(const std::string& path, int64_t size) {
 std::string DescribeAccess(const std::string& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    std::wstring widePath = Wide(path);
-    if (GetNamedSecurityInfoW(widePath.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
         return "error";
     std::string out;
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace))
-            break;
-        ACE_HEADER* header = static_cast<ACE_HEADER*>(ace);
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
-            continue;
+    void* ace = nullptr;
+    for (DWORD i = 0; dacl && i < dacl->AceCount && GetAce(dacl, i, &ace); ++i) {
         ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
         wchar_t* sidText = nullptr;
-        if (!ConvertSidToStringSidW(&allowed->SidStart, &sidText))
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            !ConvertSidToStringSidW(&allowed->SidStart, &sidText))
             continue;
         char mask[16];
         snprintf(mask, sizeof mask, ":0x%lx", (unsigned long)allowed->Mask);
