@@ -1,6 +1,5 @@
 // The settings reader: the record after each kind of settings file, every rejected element
-// in the log with its exact line, the retry of an unreadable file (waits counted on the
-// fake clock), the volume list's duplicates and order, and the short host name.
+// in the log, the retry of an unreadable file, the volume list and the short host name.
 #include "qvbase/QvInfoManager.h"
 
 #include <string>
@@ -18,10 +17,8 @@
 
 namespace {
 
-const std::string kGuidA = "vAAAAAAAAAAAAAAAAAAAAAAAAAAA";
-const std::string kGuidB = "vBBBBBBBBBBBBBBBBBBBBBBBBBBB";
-const std::string kGuidC = "vCCCCCCCCCCCCCCCCCCCCCCCCCCC";
-const std::string kGuidD = "vDDDDDDDDDDDDDDDDDDDDDDDDDDD";
+const std::string kGuidA = "v" + std::string(27, 'A'), kGuidB = "v" + std::string(27, 'B'),
+                  kGuidC = "v" + std::string(27, 'C'), kGuidD = "v" + std::string(27, 'D');
 
 std::string Settings(const std::string& attrs, const std::string& body = "") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvinfo " + attrs + ">\n" + body + "</qvinfo>\n";
@@ -62,19 +59,14 @@ TEST_F(QvSettingsReader, PathsAreBuiltFromTheDataDirectoryOnceAndKept) {
 }
 
 TEST_F(QvSettingsReader, MissingFileLogsOneWarningAndResetsEveryField) {
-    const std::string body = "<qvblocked_network blocked_network_mac_addr=\"AA:BB\" blocked_network_name=\"Cafe\" />\n" +
-                             Volume(kGuidA, "E:\\") +
-                             "\n<filesetdef filesetname=\"docs\" extensions=\"doc\" />\n"
-                             "<do_backup><qvdirfilter dir=\"C:\\Temp\\\" whichfiles=\"none\" /></do_backup>\n";
-    ControlPanelSettings& settings =
-        Read(Settings("numdays_warn_if_no_backup=\"2\" online_hostname=\"h\" qvlogin=\"bob\" excludefiletypes=\"tmp\" "
-                      "smartwatchfilesets=\"\" scratch_mountpoint=\"F:\\\" net_auto_throttle=\"f\" num_backup_threads=\"4\"",
-                      body));
-    EXPECT_EQ(0, QvPlatformTest::GetSleepCount()) << "a readable file is read at once";
-    EXPECT_TRUE(TakeLog().empty());
+    ControlPanelSettings& settings = Read(Settings(
+        "numdays_warn_if_no_backup=\"2\" online_hostname=\"h\" qvlogin=\"bob\" excludefiletypes=\"tmp\" "
+        "scratch_mountpoint=\"F:\\\" net_auto_throttle=\"f\" num_backup_threads=\"4\"",
+        "<qvblocked_network blocked_network_mac_addr=\"AA:BB\" blocked_network_name=\"Cafe\" />\n" +
+            Volume(kGuidA, "E:\\") + "<do_backup><qvdirfilter dir=\"C:\\Temp\\\" whichfiles=\"none\" /></do_backup>\n"));
     ASSERT_EQ(1, settings.excludedDirs.GetCount());
-    ASSERT_EQ(4, settings.numBackupThreads);
-
+    ASSERT_EQ(1, settings.blockedNetworkNames.GetCount());
+    TakeLog();
     ASSERT_TRUE(QvTestFs::RemoveTree(settingsPath));
     QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
     EXPECT_EQ((std::vector<std::string>{"WARNING: qvinfo.xml file does not exist here=" + settingsPath +
@@ -82,13 +74,11 @@ TEST_F(QvSettingsReader, MissingFileLogsOneWarningAndResetsEveryField) {
               TakeLog());
     EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
     EXPECT_EQ(7, settings.numDaysWarnIfNoBackup);
-    EXPECT_EQ(0, settings.blockedNetworkMacAddrs.GetCount());
-    EXPECT_EQ(0, settings.blockedNetworkNames.GetCount());
+    EXPECT_EQ(0, settings.blockedNetworkMacAddrs.GetCount() + settings.blockedNetworkNames.GetCount() +
+                     settings.excludedDirs.GetCount() + settings.volumes.GetCount());
     EXPECT_STREQ("build-host", settings.onlineHostname.GetText());
     EXPECT_STREQ("unknown", settings.qvLogin.GetText());
     EXPECT_STREQ("", settings.excludeFileTypes.GetText());
-    EXPECT_EQ(0, settings.excludedDirs.GetCount());
-    EXPECT_EQ(0, settings.volumes.GetCount());
     EXPECT_STREQ("un", settings.scratchVolume.typeCode);
     EXPECT_STREQ("", settings.scratchVolume.GetMountPointText());
     EXPECT_TRUE(settings.netAutoThrottle);
@@ -173,60 +163,44 @@ TEST_F(QvSettingsReader, DuplicateVolumesByGuidOrFoldedPathAreRemovedAndTheRestS
     EXPECT_STREQ("eve", settings.qvLogin.GetText());
 }
 
-std::string Days(const ControlPanelSettings& s) { return std::to_string(s.numDaysWarnIfNoBackup); }
-std::string Host(const ControlPanelSettings& s) { return s.onlineHostname.GetText(); }
-std::string Login(const ControlPanelSettings& s) { return s.qvLogin.GetText(); }
-std::string ExcludeTypes(const ControlPanelSettings& s) { return s.excludeFileTypes.GetText(); }
-std::string Scratch(const ControlPanelSettings& s) {
-    return std::string(s.scratchVolume.GetMountPointText()) + " " + s.scratchVolume.volumeGuid;
-}
-// The throttle flag and the thread count: "t8", "f4", ...
-std::string Threads(const ControlPanelSettings& s) {
-    return (s.netAutoThrottle ? "t" : "f") + std::to_string(s.numBackupThreads);
-}
-
 TEST_F(QvSettingsReader, SingleSettingsFollowTheirRules) {
-    const std::string zeroGuid = " v000000000000000000000000000";
+    using Field = std::string (*)(const ControlPanelSettings&);
+    const Field days = [](const ControlPanelSettings& s) { return std::to_string(s.numDaysWarnIfNoBackup); };
+    const Field host = [](const ControlPanelSettings& s) { return std::string(s.onlineHostname.GetText()); };
+    const Field login = [](const ControlPanelSettings& s) { return std::string(s.qvLogin.GetText()); };
+    const Field types = [](const ControlPanelSettings& s) { return std::string(s.excludeFileTypes.GetText()); };
+    const Field scratch = [](const ControlPanelSettings& s) {
+        return std::string(s.scratchVolume.GetMountPointText()) + " " + s.scratchVolume.volumeGuid;
+    };
+    // The throttle flag and the thread count: "t8", "f4", ...
+    const Field threads = [](const ControlPanelSettings& s) {
+        return (s.netAutoThrottle ? "t" : "f") + std::to_string(s.numBackupThreads);
+    };
+    const std::string ones = "v111111111111111111111111111", zeros = "v000000000000000000000000000";
+    // Each value replaces the "@" of the attributes.
     const struct {
         std::string attrs;
-        std::string (*field)(const ControlPanelSettings&);
-        std::string expected;
+        Field field;
+        std::vector<std::pair<std::string, std::string>> valuesAndResults;
     } cases[] = {
-        {"numdays_warn_if_no_backup=\"3\"", Days, "3"},
-        {"numdays_warn_if_no_backup=\"0\"", Days, "0"},
-        {"numdays_warn_if_no_backup=\"5x\"", Days, "5"},
-        {"numdays_warn_if_no_backup=\"8\"", Days, "7"},
-        {"numdays_warn_if_no_backup=\"-1\"", Days, "7"},
-        {"numdays_warn_if_no_backup=\"abc\"", Days, "7"},
-        {"", Days, "7"},
-        {"online_hostname=\"none\"", Host, "build-host"},
-        {"online_hostname=\"\"", Host, "build-host"},
-        {"online_hostname=\"HOST\"", Host, "HOST"},
-        {"online_hostname=\"None\"", Host, "None"},
-        {"qvlogin=\"unknown\"", Login, "unknown"},
-        {"qvlogin=\"none\"", Login, "unknown"},
-        {"qvlogin=\"\"", Login, "unknown"},
-        {"qvlogin=\"None\"", Login, "None"},
-        {"excludefiletypes=\" .TMP,log\"", ExcludeTypes, " .TMP,log"},
-        {"scratch_mountpoint=\"F:\\s\" scratch_vol_guid=\"v111111111111111111111111111\"", Scratch,
-         "F:\\s v111111111111111111111111111"},
-        {"scratch_mountpoint=\"F:\\\" scratch_vol_guid=\"x111111111111111111111111111\"", Scratch, "F:\\" + zeroGuid},
-        {"scratch_mountpoint=\"F:\\\" scratch_vol_guid=\"v11111\"", Scratch, "F:\\" + zeroGuid},
-        {"net_auto_throttle=\"True\" num_backup_threads=\"4\"", Threads, "t8"},
-        {"net_auto_throttle=\"tx\" num_backup_threads=\"3\"", Threads, "t8"},
-        {"net_auto_throttle=\"true\"", Threads, "t1"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"4\"", Threads, "f4"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"200\"", Threads, "f200"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"0\"", Threads, "f8"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"201\"", Threads, "f8"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"none\"", Threads, "f8"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"\"", Threads, "f8"},
-        {"net_auto_throttle=\"false\" num_backup_threads=\"abc\"", Threads, "f1"},
-        {"net_auto_throttle=\"\" num_backup_threads=\"3\"", Threads, "f3"},
-        {"num_backup_threads=\"3\"", Threads, "f3"},
+        {"numdays_warn_if_no_backup=\"@\"", days, {{"3", "3"}, {"0", "0"}, {"5x", "5"}, {"8", "7"}, {"-1", "7"}, {"abc", "7"}}},
+        {"online_hostname=\"@\"", host, {{"none", "build-host"}, {"", "build-host"}, {"HOST", "HOST"}, {"None", "None"}}},
+        {"qvlogin=\"@\"", login, {{"none", "unknown"}, {"", "unknown"}, {"None", "None"}}},
+        {"excludefiletypes=\"@\"", types, {{" .TMP,log", " .TMP,log"}}},
+        {"scratch_mountpoint=\"F:\\s\" scratch_vol_guid=\"@\"", scratch,
+         {{ones, "F:\\s " + ones}, {"x" + ones.substr(1), "F:\\s " + zeros}, {"v11111", "F:\\s " + zeros}}},
+        {"net_auto_throttle=\"@\" num_backup_threads=\"4\"", threads, {{"True", "t8"}, {"tx", "t8"}, {"false", "f4"}}},
+        {"net_auto_throttle=\"false\" num_backup_threads=\"@\"", threads,
+         {{"200", "f200"}, {"0", "f8"}, {"201", "f8"}, {"none", "f8"}, {"abc", "f1"}}},
+        {"@", threads, {{"net_auto_throttle=\"true\"", "t1"}, {"num_backup_threads=\"3\"", "f3"}}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, c.field(Read(Settings(c.attrs)))) << c.attrs;
+    for (const auto& c : cases) {
+        for (const auto& v : c.valuesAndResults) {
+            std::string attrs = c.attrs;
+            attrs.replace(attrs.find('@'), 1, v.first);
+            EXPECT_EQ(v.second, c.field(Read(Settings(attrs)))) << attrs;
+        }
+    }
 }
 
 TEST_F(QvSettingsReader, HostNameUpdatedSurvivesAReadWithoutIt) {
@@ -237,10 +211,8 @@ TEST_F(QvSettingsReader, HostNameUpdatedSurvivesAReadWithoutIt) {
 
 TEST_F(QvSettingsReader, ScratchMountPointDefaultsToTheDriveRootOfTheDataDirectory) {
     QvInfoManager::GetQvInfoXmlPath();  // the settings file stays where it is
-    const struct {
-        const char* dataDir;
-        const char* mountPoint;
-    } cases[] = {{"E:\\ProgramData", "E:\\"}, {"e:", "e:\\"}, {"\\\\server\\share", "C:\\"}, {"E:/data", "C:\\"}};
+    const struct { const char* dataDir; const char* mountPoint; } cases[] = {
+        {"E:\\ProgramData", "E:\\"}, {"e:", "e:\\"}, {"\\\\server\\share", "C:\\"}, {"E:/data", "C:\\"}};
     for (const auto& c : cases) {
         WriteInstallConfig(c.dataDir);
         EXPECT_STREQ(c.mountPoint, Read(Settings("")).scratchVolume.GetMountPointText()) << c.dataDir;
@@ -261,14 +233,9 @@ TEST_F(QvSettingsReader, KeepsFoldersExcludedAsAWholeSortedIgnoringCase) {
 }
 
 TEST(QvShortHostName, IsTheLowerCaseNameUpToTheFirstDotWorkedOutOnce) {
-    const struct {
-        bool succeed;
-        const char* platformName;
-        const char* shortName;
-    } cases[] = {
-        {true, "Build-Host.example.com", "build-host"}, {true, "PLAIN", "plain"}, {true, ".local", "unknown"},
-        {true, "", "unknown"},                          {false, "ignored", "unknown"},
-    };
+    const struct { bool succeed; const char* platformName; const char* shortName; } cases[] = {
+        {true, "Build-Host.example.com", "build-host"}, {true, "PLAIN", "plain"},
+        {true, ".local", "unknown"}, {false, "ignored", "unknown"}};
     for (const auto& c : cases) {
         QvInfoManagerTest::SetFakeHostName(c.succeed, c.platformName);
         QvInfoManagerTest::ForgetShortHostName();
@@ -280,6 +247,7 @@ TEST(QvShortHostName, IsTheLowerCaseNameUpToTheFirstDotWorkedOutOnce) {
         EXPECT_STREQ(c.shortName, name.GetText()) << "asked again";
     }
     QvInfoManagerTest::UseRealHostName();
+    QvInfoManagerTest::ForgetShortHostName();
     QvString name;
     GetShortHostName(&name);
     std::string text = name.GetText();

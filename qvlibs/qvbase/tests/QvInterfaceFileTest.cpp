@@ -1,6 +1,5 @@
-// The interface-text file that ships with the client, read the way the tray program reads
-// it: every language has its own element with every text of the tray menu, English has
-// every cached text, and the two progress formats take exactly one unsigned number.
+// The interface-text file that ships with the client: every language has its own element
+// with every tray text, English has every cached text, the progress formats take one number.
 #include "qvbase/QvUiUtil.h"
 
 #include <string>

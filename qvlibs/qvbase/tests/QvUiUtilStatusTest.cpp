@@ -1,6 +1,5 @@
-// The status files: the hide and update flags of the host-information file, the retries on
-// a file caught short, and the send-logs record with its percentages. Waits are counted on
-// the fake clock, never slept.
+// The status files: the flags of the host-information file, the retries on a file caught
+// short, and the send-logs record with its percentages (waits counted on the fake clock).
 #include "qvbase/QvUiUtil.h"
 
 #include <cstring>
@@ -59,100 +58,78 @@ public:
         TakeLog();
         QvPlatformTest::ResetSleepCounters();
     }
-    std::string SynchostinfoPath() const { return dataDir + "\\qvreports\\qvdc_synchostinfo.xml"; }
-    void WriteSynchostinfo(const std::string& content) { ASSERT_TRUE(QvTestFs::WriteFile(SynchostinfoPath(), content)); }
-    std::string SendLogsPath() const { return tempDir + "\\qv_sendlogs_ststus.shm"; }
-    void WriteSendLogs(const std::string& bytes) { ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), bytes)); }
-};
-
-// Sets the host-information file (none for null) and asks one flag for each content.
-void ExpectFlag(QvUiUtilStatus* test, bool (*flag)(), const std::vector<std::pair<const char*, bool>>& cases) {
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first ? c.first : "(no file)");
-        QvTestFs::RemoveTree(test->SynchostinfoPath());
-        if (c.first)
-            test->WriteSynchostinfo(c.first);
-        EXPECT_EQ(c.second, flag());
+    void TearDown() override {
+        EXPECT_TRUE(TakeLog().empty());
+        QvTestInstallation::TearDown();
     }
-}
+    std::string SynchostinfoPath() const { return dataDir + "\\qvreports\\qvdc_synchostinfo.xml"; }
+    std::string SendLogsPath() const { return tempDir + "\\qv_sendlogs_ststus.shm"; }
+};
 
 }  // namespace
 
-TEST_F(QvUiUtilStatus, HidesTheIconOnlyForTrueInAnyCase) {
+TEST_F(QvUiUtilStatus, HostInformationFlagsTakeOnlyTheirOneWordInAnyCase) {
     QvString formed;
     QvUiUtilTest::GetSynchostinfoPath(&formed);
     EXPECT_EQ(SynchostinfoPath(), formed.GetText());
+    // A null content: no file.
+    const struct { const char* content; bool hideIcon; bool checkForUpdates; } cases[] = {
+        {"<qvdc_synchostinfo hide_icon=\"true\" enable_check_for_updates=\"false\" />", true, false},
+        {"<qvdc_synchostinfo hide_icon=\"tRuE\" enable_check_for_updates=\"fAlSe\" />", true, false},
+        {"<qvdc_synchostinfo hide_icon=\"yes\" enable_check_for_updates=\"no\" />", false, true},
+        {"<qvdc_synchostinfo hide_icon=\"1\" enable_check_for_updates=\"0\" />", false, true},
+        {"<qvdc_synchostinfo hide_icon=\"\" enable_check_for_updates=\"\" />", false, true},
+        {"<qvdc_synchostinfo hide_icon=\"true \" enable_check_for_updates=\"false \" />", false, true},
+        {"<qvdc_synchostinfo other=\"true\" />", false, true},
+        {"<qvdc_synchostinfo/>", false, true},  // 11 bytes: long enough, read once
+        {nullptr, false, true},
+        // The first occurrence wins.
+        {"<a hide_icon=\"True\" enable_check_for_updates=\"FALSE\" />\n<b hide_icon=\"false\" "
+         "enable_check_for_updates=\"true\" />", true, false},
+    };
     // The file is read again at every call.
-    ExpectFlag(this, IsHideIconSet,
-               {{"<qvdc_synchostinfo hide_icon=\"true\" />", true},
-                {"<qvdc_synchostinfo hide_icon=\"tRuE\" />", true},
-                {"<qvdc_synchostinfo hide_icon=\"yes\" />", false},
-                {"<qvdc_synchostinfo hide_icon=\"1\" />", false},
-                {"<qvdc_synchostinfo hide_icon=\"\" />", false},
-                {"<qvdc_synchostinfo hide_icon=\"true \" />", false},
-                {"<qvdc_synchostinfo other=\"true\" />", false},
-                {"x", false},
-                {nullptr, false},
-                {"<a hide_icon=\"True\" />\n<b hide_icon=\"false\" />", true}});  // the first occurrence wins
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content ? c.content : "(no file)");
+        QvTestFs::RemoveTree(SynchostinfoPath());
+        if (c.content) {
+            ASSERT_TRUE(QvTestFs::WriteFile(SynchostinfoPath(), c.content));
+        }
+        EXPECT_EQ(c.hideIcon, IsHideIconSet());
+        EXPECT_EQ(c.checkForUpdates, IsCheckForUpdatesEnabled());
+    }
     EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
-    EXPECT_TRUE(TakeLog().empty());
 }
 
-TEST_F(QvUiUtilStatus, DisablesUpdateChecksOnlyForFalseInAnyCase) {
-    ExpectFlag(this, IsCheckForUpdatesEnabled,
-               {{"<qvdc_synchostinfo enable_check_for_updates=\"false\" />", false},
-                {"<qvdc_synchostinfo enable_check_for_updates=\"fAlSe\" />", false},
-                {"<qvdc_synchostinfo enable_check_for_updates=\"no\" />", true},
-                {"<qvdc_synchostinfo enable_check_for_updates=\"0\" />", true},
-                {"<qvdc_synchostinfo enable_check_for_updates=\"\" />", true},
-                {"<qvdc_synchostinfo hide_icon=\"false\" />", true},
-                {"<qvdc_synchostinfo/>", true},  // 11 bytes: long enough, read once
-                {nullptr, true}});
-    EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
-    EXPECT_TRUE(TakeLog().empty());
-}
-
-TEST_F(QvUiUtilStatus, ShortHostInformationFileIsReadTwentyTimes) {
+TEST_F(QvUiUtilStatus, ShortHostInformationFileIsReadTwentyTimesForTheUpdateFlagOnly) {
     // 10 bytes or fewer count as caught while being written; the last content is long
     // enough and shows that the same reader would have found the flag.
     for (const char* content : {"", "0123456789", "<a enable_check_for_updates=\"false\""}) {
         SCOPED_TRACE(content);
-        WriteSynchostinfo(content);
+        ASSERT_TRUE(QvTestFs::WriteFile(SynchostinfoPath(), content));
         QvPlatformTest::ResetSleepCounters();
         bool longEnough = strlen(content) > 10;
         EXPECT_EQ(!longEnough, IsCheckForUpdatesEnabled());
         EXPECT_EQ(longEnough ? 0 : 19, QvPlatformTest::GetSleepCount());
         EXPECT_EQ(longEnough ? 0 : 19 * 300, QvPlatformTest::GetSleptMillis());
-        // The hide check neither waits nor retries.
         EXPECT_FALSE(IsHideIconSet());
         EXPECT_EQ(longEnough ? 0 : 19, QvPlatformTest::GetSleepCount());
     }
-    EXPECT_TRUE(TakeLog().empty());
 }
 
 TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentage) {
+    SendLogsOutputs none;
+    EXPECT_EQ(kSendLogsRunStatusNone, none.Read()) << "no file: no job, at once";
+    EXPECT_TRUE(none.Untouched());
     const uint64_t half = 1ULL << 63;
-    const struct {
-        SendLogsRecord record;
-        uint32_t percent;
-    } cases[] = {
-        {{1, 5, 10, 0}, 5},
-        {{1, 30, 100, 0}, 3},
-        {{1, 7, 0, 0}, 0},
-        {{2, 10, 10, 0}, 100},
-        {{2, 50, 100, 0}, 55},
-        {{2, 5, 0, 0}, 10},
-        {{7, 5, 10, 42}, 0},
-        {{0xfffffffeu, 1, 1, -7001}, 0},
-        // 64-bit unsigned arithmetic: the products wrap, the result keeps its low 32 bits.
-        {{1, half, half, 0}, 0},
-        {{2, half, half, 0}, 10},
-        {{2, 1ULL << 40, 1, 0}, 10},
-    };
+    // 64-bit unsigned arithmetic: the products wrap, the result keeps its low 32 bits.
+    const struct { SendLogsRecord record; uint32_t percent; } cases[] = {
+        {{1, 5, 10, 0}, 5},     {{1, 30, 100, 0}, 3},  {{1, 7, 0, 0}, 0},  {{2, 10, 10, 0}, 100},
+        {{2, 50, 100, 0}, 55},  {{2, 5, 0, 0}, 10},    {{7, 5, 10, 42}, 0}, {{0xfffffffeu, 1, 1, -7001}, 0},
+        {{1, half, half, 0}, 0}, {{2, half, half, 0}, 10}, {{2, 1ULL << 40, 1, 0}, 10}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "status " << c.record.status << ", " << c.record.done << " of "
                                         << c.record.total);
-        WriteSendLogs(EncodeRecord(c.record));
+        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), EncodeRecord(c.record)));
         SendLogsOutputs out;
         EXPECT_EQ(c.record.status, out.Read());
         EXPECT_EQ(c.percent, out.percent);
@@ -161,15 +138,6 @@ TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentage) {
         EXPECT_EQ(c.record.errorCode, out.errorCode);
     }
     EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
-    EXPECT_TRUE(TakeLog().empty());
-}
-
-TEST_F(QvUiUtilStatus, WithoutSendLogsFileReportsNoJobAtOnce) {
-    SendLogsOutputs out;
-    EXPECT_EQ(kSendLogsRunStatusNone, out.Read());
-    EXPECT_TRUE(out.Untouched());
-    EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
-    EXPECT_TRUE(TakeLog().empty());
 }
 
 TEST_F(QvUiUtilStatus, IncompleteSendLogsRecordIsReadTenTimesThenLogged) {
@@ -178,7 +146,7 @@ TEST_F(QvUiUtilStatus, IncompleteSendLogsRecordIsReadTenTimesThenLogged) {
     const std::string full = EncodeRecord({2, 50, 100, 0});
     for (const std::string& record : {full.substr(0, 31), full + "x", std::string()}) {
         SCOPED_TRACE(testing::Message() << record.size() << " bytes");
-        WriteSendLogs(record);
+        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), record));
         QvPlatformTest::ResetSleepCounters();
         SendLogsOutputs out;
         EXPECT_EQ(kSendLogsRunStatusNone, out.Read());
@@ -194,7 +162,7 @@ TEST_F(QvUiUtilStatus, IncompleteSendLogsRecordIsReadTenTimesThenLogged) {
 }
 
 TEST_F(QvUiUtilStatus, MissingOutputPointersGiveBadArgumentsWithoutReading) {
-    WriteSendLogs("short");  // a record that would make the reader wait
+    ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), "short"));  // a record that would make the reader wait
     for (int missing = 0; missing < 4; ++missing) {
         SCOPED_TRACE(testing::Message() << "missing output " << missing);
         SendLogsOutputs out;
@@ -210,5 +178,4 @@ TEST_F(QvUiUtilStatus, MissingOutputPointersGiveBadArgumentsWithoutReading) {
     }
     EXPECT_EQ(kSendLogsRunStatusBadArguments, QvUiUtil::GetSendLogsStatus(nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
-    EXPECT_TRUE(TakeLog().empty());
 }

@@ -1,6 +1,5 @@
-// The interface texts: the module's one start, which language is configured, which element
-// a text comes from, what is cached and what is looked up afresh, and the log lines of
-// every miss.
+// The interface texts: the module's one start, the configured language, which element a
+// text comes from, what is cached, and the log lines of every miss.
 #include "qvbase/QvUiUtil.h"
 
 #include <string>
@@ -111,12 +110,10 @@ TEST_F(QvUiUtilText, LooksUpCurrentLanguageThenEnglishAndLogsEveryMiss) {
 
 TEST_F(QvUiUtilText, ALocaleChangeDropsTheCachedTexts) {
     Start(kInterfaceXml);
-    ASSERT_TRUE(QvSystem::SetLocaleCode("de_DE"));
-    EXPECT_EQ(kGermanRestore, LookUp(kRestoreOptions));
-    ASSERT_TRUE(QvSystem::SetLocaleCode("ja_JP"));
-    EXPECT_EQ(kJapaneseRestore, LookUp(kRestoreOptions));
-    ASSERT_TRUE(QvSystem::SetLocaleCode("de_DE"));
-    EXPECT_EQ(kGermanRestore, LookUp(kRestoreOptions));
+    for (const char* locale : {"de_DE", "ja_JP", "de_DE"}) {
+        ASSERT_TRUE(QvSystem::SetLocaleCode(locale));
+        EXPECT_EQ(locale[0] == 'd' ? kGermanRestore : kJapaneseRestore, LookUp(kRestoreOptions)) << locale;
+    }
     // Without an override the locale follows the interface language at each lookup.
     QvSystemTest::ResetLocaleOverride();
     QvSystemTest::SetFakeUiLanguage(0x0411);
@@ -146,39 +143,32 @@ TEST_F(QvUiUtilText, ReportsElementsWithoutLanguageOnlyBeforeTheMatch) {
 
 TEST_F(QvUiUtilText, ChoosesTheConfiguredLanguage) {
     Start(kInterfaceXml);
-    const struct {
-        const char* settings;         // qvinfo.xml content, null for no file
-        const char* installerLocale;  // qvui_installer_locale.txt content, null for no file
-        const char* expected;
-    } cases[] = {
+    const std::string installerPath = dataDir + "\\qvui_installer_locale.txt";
+    // The contents of qvinfo.xml and qvui_installer_locale.txt; null: no file.
+    const struct { const char* settings; const char* installerLocale; const char* expected; } cases[] = {
         {"<qvinfo qvui_locale=\"it_IT\" />", "ko_KR", "it_IT"},
         {"<qvinfo qvui_locale=\"default\" />", "ko_KR", "ko_KR"},
         {"<qvinfo qvui_locale=\"\" />", "ko_KR", "ko_KR"},
         {"<qvinfo qvui_locale=\"default\" />", nullptr, "default"},
         {"<qvinfo other=\"1\" />", nullptr, ""},
-        {nullptr, nullptr, ""},
         {nullptr, "ja_JP\r\n", "ja_JP\r\n"},  // taken as written, neither trimmed nor checked
-        {nullptr, "", "default"},  // present but unreadable (see below)
+        {nullptr, "", "default"},             // "": a file above the read limit, which no read can take
     };
-    const std::string installerPath = dataDir + "\\qvui_installer_locale.txt";
-    const QvString* first = &GetQvUiLocale();
     // The files are read again at every call, and the same string holds each answer.
+    const QvString* first = &GetQvUiLocale();
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.settings ? c.settings : "(no settings)") + " / " +
-                     (c.installerLocale ? c.installerLocale : "(no installer file)"));
+        SCOPED_TRACE(std::string(c.settings ? c.settings : "-") + " / " + (c.installerLocale ? c.installerLocale : "-"));
         QvTestFs::RemoveTree(settingsPath);
         QvTestFs::RemoveTree(installerPath);
         if (c.settings) {
             ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, c.settings));
         }
-        // An empty content stands for a file above the read limit, which no read can take.
         if (c.installerLocale) {
             ASSERT_TRUE(*c.installerLocale ? QvTestFs::WriteFile(installerPath, c.installerLocale)
                                            : QvTestFs::MakeSizedFile(installerPath, 1024000001));
         }
-        const QvString& locale = GetQvUiLocale();
-        EXPECT_EQ(c.expected, std::string(locale.GetText()));
-        EXPECT_EQ(first, &locale);
+        EXPECT_EQ(c.expected, std::string(GetQvUiLocale().GetText()));
+        EXPECT_EQ(first, &GetQvUiLocale());
     }
 }
 

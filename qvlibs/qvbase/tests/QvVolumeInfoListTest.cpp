@@ -1,8 +1,7 @@
-// Volume records and the pooled volume list: the capacity steps, spare records handed out
-// as they are, removal with a fresh record at the end, and the mount-point order.
+// Volume records and the pooled volume list: capacity steps, spare records, removal and the
+// mount-point order.
 #include "qvbase/QvVolumeInfoList.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,15 +13,6 @@
 
 namespace {
 
-QvVolumeInfo* AddVolume(QvVolumeInfoList& list, const char* guid, const char* mountPoint) {
-    QvVolumeInfo* volume = list.AddNew();
-    if (volume != nullptr) {
-        volume->SetVolumeGuid(guid);
-        volume->SetMountPointPath(mountPoint);
-    }
-    return volume;
-}
-
 std::vector<std::string> MountPoints(const QvVolumeInfoList& list) {
     std::vector<std::string> paths;
     for (int32_t i = 0; i < list.GetCount(); i++)
@@ -30,22 +20,26 @@ std::vector<std::string> MountPoints(const QvVolumeInfoList& list) {
     return paths;
 }
 
+// A list holding the given mount points in that order.
+void Fill(QvVolumeInfoList& list, const std::vector<std::string>& mountPoints) {
+    for (const std::string& path : mountPoints)
+        list.AddNew()->SetMountPointPath(path.c_str());
+}
+
 }  // namespace
 
-TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndKeepsTheString) {
+TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndFixedFieldsKeepWhatFits) {
     QvVolumeInfo volume;
-    EXPECT_STREQ("un", volume.typeCode);
-    EXPECT_FALSE(volume.fromSettings);
-    ASSERT_NE(nullptr, volume.mountPointPath);
-
     volume.fromSettings = true;
-    volume.SetTypeCode("gm");
-    volume.SetVolumeGuid("v123456789012345678901234567");
-    volume.SetHguid("abcdefghijklmnopqrstuvwx");
+    volume.SetTypeCode("abc");
+    volume.SetVolumeGuid("v1234567890123456789012345678XYZ");
+    volume.SetHguid("123456789012345678901234567890");
     volume.SetMountPointPath("D:\\data\\");
+    EXPECT_STREQ("ab", volume.typeCode);
+    EXPECT_STREQ("v123456789012345678901234567", volume.volumeGuid);
+    EXPECT_STREQ("1234567890123456789012345", volume.hguid);
     const QvString* string = volume.mountPointPath;
     volume.Reset();
-
     EXPECT_STREQ("un", volume.typeCode);
     EXPECT_STREQ("", volume.volumeGuid);
     EXPECT_STREQ("", volume.hguid);
@@ -54,54 +48,34 @@ TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndKeepsTheString) {
     EXPECT_STREQ("", volume.GetMountPointText());
 }
 
-TEST(QvVolumeInfo, FixedFieldsKeepWhatFits) {
-    QvVolumeInfo volume;
-    volume.SetTypeCode("abc");
-    volume.SetVolumeGuid("v1234567890123456789012345678XYZ");
-    volume.SetHguid("123456789012345678901234567890");
-    EXPECT_STREQ("ab", volume.typeCode);
-    EXPECT_STREQ("v123456789012345678901234567", volume.volumeGuid);
-    EXPECT_STREQ("1234567890123456789012345", volume.hguid);
-}
-
 TEST(QvVolumeInfoList, CapacityGrowsInStepsOfTenAfterFive) {
     QvVolumeInfoList list;
-    EXPECT_EQ(0, list.GetCount());
     EXPECT_EQ(5, list.GetCapacity());
-    struct Step {
-        int added;
-        int capacity;
-    } steps[] = {{5, 5}, {6, 15}, {14, 15}, {15, 25}, {24, 25}, {25, 35}, {36, 45}};
+    const struct { int added; int capacity; } steps[] = {{5, 5}, {6, 15}, {14, 15}, {15, 25}, {25, 35}};
     int added = 0;
-    for (const Step& step : steps) {
-        while (added < step.added) {
+    for (const auto& step : steps) {
+        for (; added < step.added; added++)
             ASSERT_NE(nullptr, list.AddNew());
-            added++;
-        }
         EXPECT_EQ(step.capacity, list.GetCapacity()) << "after " << step.added << " records";
         EXPECT_EQ(step.added, list.GetCount());
     }
     for (int32_t i = 0; i < list.GetCapacity(); i++)
         EXPECT_NE(nullptr, list.GetSlot(i)) << "slot " << i;
-}
 
-TEST(QvVolumeInfoList, ReserveRefusesNegativeAndKeepsLargerCapacities) {
-    QvVolumeInfoList list;
-    EXPECT_FALSE(list.Reserve(-1));
-    EXPECT_TRUE(list.Reserve(4));
-    EXPECT_EQ(5, list.GetCapacity());
-    EXPECT_TRUE(list.Reserve(40));
-    EXPECT_EQ(45, list.GetCapacity());
-    EXPECT_TRUE(list.Reserve(7));
-    EXPECT_EQ(45, list.GetCapacity());
+    QvVolumeInfoList reserved;
+    EXPECT_FALSE(reserved.Reserve(-1));
+    EXPECT_TRUE(reserved.Reserve(40));
+    EXPECT_EQ(45, reserved.GetCapacity());
+    EXPECT_TRUE(reserved.Reserve(7));
+    EXPECT_EQ(45, reserved.GetCapacity());
 }
 
 TEST(QvVolumeInfoList, ClearKeepsRecordsAsSparesHandedOutUnchanged) {
     QvVolumeInfoList list;
-    QvVolumeInfo* first = AddVolume(list, "g1", "C:\\");
+    Fill(list, {"C:\\"});
+    QvVolumeInfo* first = list.GetAt(0);
     list.Clear();
     EXPECT_EQ(0, list.GetCount());
-    EXPECT_EQ(5, list.GetCapacity());
     QvVolumeInfo* again = list.AddNew();
     EXPECT_EQ(first, again);
     EXPECT_STREQ("C:\\", again->GetMountPointText());
@@ -109,63 +83,40 @@ TEST(QvVolumeInfoList, ClearKeepsRecordsAsSparesHandedOutUnchanged) {
 
 TEST(QvVolumeInfoList, RemoveAtMovesLaterRecordsDownAndPutsAFreshOneAtTheEnd) {
     QvVolumeInfoList list;
-    AddVolume(list, "g1", "A:\\");
-    QvVolumeInfo* second = AddVolume(list, "g2", "B:\\");
-    QvVolumeInfo* third = AddVolume(list, "g3", "C:\\");
-    list.RemoveAt(0);
+    Fill(list, {"A:\\", "B:\\", "C:\\"});
+    QvVolumeInfo* third = list.GetAt(2);
+    QvVolumeInfo* spare = list.GetSlot(3);
+    for (int32_t index : {3, 4, -1, 100})
+        list.RemoveAt(index);
+    EXPECT_EQ(3, list.GetCount()) << "outside the used records nothing moves";
+    EXPECT_EQ(spare, list.GetSlot(3));
 
-    EXPECT_EQ(2, list.GetCount());
-    EXPECT_EQ(5, list.GetCapacity());
-    EXPECT_EQ(second, list.GetAt(0));
+    list.RemoveAt(0);
+    EXPECT_EQ((std::vector<std::string>{"B:\\", "C:\\"}), MountPoints(list));
     EXPECT_EQ(third, list.GetAt(1));
     QvVolumeInfo* fresh = list.GetSlot(2);
     ASSERT_NE(nullptr, fresh);
     EXPECT_NE(third, fresh);
     EXPECT_STREQ("", fresh->GetMountPointText());
     EXPECT_STREQ("un", fresh->typeCode);
-}
-
-TEST(QvVolumeInfoList, RemoveAtOutsideTheUsedRecordsDoesNothing) {
-    QvVolumeInfoList list;
-    AddVolume(list, "g1", "A:\\");
-    AddVolume(list, "g2", "B:\\");
-    AddVolume(list, "g3", "C:\\");
-    QvVolumeInfo* spare = list.GetSlot(3);
-    for (int32_t index : {3, 4, -1, 100}) {
-        list.RemoveAt(index);
-        EXPECT_EQ(3, list.GetCount()) << "index " << index;
-    }
-    EXPECT_EQ(spare, list.GetSlot(3));
     QvVolumeInfoList empty;
     empty.RemoveAt(0);
     EXPECT_EQ(0, empty.GetCount());
 }
 
-TEST(QvVolumeInfoList, SortsByMountPointIgnoringAsciiCase) {
+TEST(QvVolumeInfoList, SortsByMountPointComparingFoldedBytesAsSigned) {
     QvVolumeInfoList list;
-    AddVolume(list, "g1", "D:\\data\\");
-    AddVolume(list, "g2", "C:\\A\\");
-    AddVolume(list, "g3", "c:\\");
+    Fill(list, {"D:\\data\\", "C:\\A\\", "c:\\"});
     list.SortByMountPoint();
     EXPECT_EQ((std::vector<std::string>{"c:\\", "C:\\A\\", "D:\\data\\"}), MountPoints(list));
-}
-
-TEST(QvVolumeInfoList, ComparesFoldedBytesAsSigned) {
-    struct Case {
-        const char* a;
-        const char* b;
-        int expected;
-    } cases[] = {
+    const struct { const char* a; const char* b; int expected; } cases[] = {
         {"C:\\X\\", "c:\\x\\", 0},
-        {"c:\\", "C:\\A\\", -1},
         {"\xC3\xA9:\\", "a:\\", -1},  // bytes from 0x80 on sort before ASCII
         {"[", "A", -1},               // '[' lies between 'Z' and 'a': folding decides
-        {"", "", 0},
         {"b", "A", 1},
     };
-    for (const Case& c : cases) {
-        QvVolumeInfo a;
-        QvVolumeInfo b;
+    for (const auto& c : cases) {
+        QvVolumeInfo a, b;
         a.SetMountPointPath(c.a);
         b.SetMountPointPath(c.b);
         QvVolumeInfo* slotA = &a;
@@ -175,17 +126,15 @@ TEST(QvVolumeInfoList, ComparesFoldedBytesAsSigned) {
     }
 }
 
-TEST(QvVolumeInfoList, FailedGrowthLeavesAnEmptyListWithoutSlots) {
+TEST(QvVolumeInfoList, FailedGrowthLeavesAnEmptyListThatRecovers) {
     QvVolumeInfoList list;
-    for (int i = 0; i < 5; i++)
-        ASSERT_NE(nullptr, list.AddNew());
+    Fill(list, {"A:\\", "B:\\", "C:\\", "D:\\", "E:\\"});
     QvPlatformTest::FailAllocationNumber(1);
     EXPECT_EQ(nullptr, list.AddNew());
     QvPlatformTest::FailAllocationNumber(0);
     EXPECT_EQ(0, list.GetCount());
     EXPECT_EQ(0, list.GetCapacity());
     EXPECT_EQ(nullptr, list.GetSlot(0));
-    // The list recovers on the next addition.
     EXPECT_NE(nullptr, list.AddNew());
     EXPECT_EQ(5, list.GetCapacity());
 }
