@@ -8,6 +8,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "qvbase/QvFile.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
@@ -67,6 +71,24 @@ public:
         // Eight candidate positions at a time: a position can match only where the first
         // byte of the pattern and, total - 1 bytes further, its last byte both fit. Runs of
         // one pattern byte ("<<<<", "name=name=") therefore give no candidates at all.
+#if defined(__SSE2__)
+        // The same filter sixteen positions at a time.
+        const __m128i firstVector = _mm_set1_epi8(first);
+        const __m128i lastVector = _mm_set1_epi8(last);
+        while (i + 15 <= lastStart) {
+            const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + total - 1));
+            unsigned candidates = static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(heads, firstVector), _mm_cmpeq_epi8(ends, lastVector))));
+            while (candidates) {
+                const int32_t j = i + __builtin_ctz(candidates);
+                if (MatchesAt(text + j))
+                    return j;
+                candidates &= candidates - 1;
+            }
+            i += 16;
+        }
+#endif
         const uint64_t firstBytes = Broadcast(first);
         const uint64_t lastBytes = Broadcast(last);
         while (i + 7 <= lastStart) {

@@ -17,6 +17,10 @@
 
 #include "platform/QvPlatformMemory.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 const char16_t kEmptyWideText[1] = {0};
 
@@ -29,139 +33,197 @@ const char kToUtf8NullArgument[] = "ERROR QvUtf16String::ConvertUtf16QvStringToU
 const char kToUtf8OverLimit[] =
     "ERROR QvUtf16String::ConvertUtf16QvStringToUtf8, ConvertUTF16toUTF8 failed";
 
+// Texts up to these sizes convert in one pass through a stack area of 1500 bytes; longer
+// ones are measured first and then converted straight into the destination.
+const int64_t kShortTextBytes = 750;
+const int64_t kShortTextUnits = 500;
+
 // Growth of EnsureCapacity: the smallest block, and the thresholds of the steps.
 const int64_t kSmallestCapacity = 200;
 const int64_t kFineStepsBelowCapacity = 1000;
 const int64_t kMediumStepsBelowCapacity = 10000;
 
-// What the reference converter subtracts after adding up a sequence's bytes six bits apart;
-// it removes the lead-byte marks and the 0x80 of each trailing byte in one go.
-const uint32_t kOffsetsFromUtf8[4] = {0x00000000u, 0x00003080u, 0x000E2080u, 0x03C82080u};
+// The decoder accepts exactly what the classic reference converter accepts: a lead byte
+// 0xC2..0xF4 followed by its continuation bytes (0x80..0xBF), where after 0xE0 the second
+// byte is at least 0xA0, after 0xF0 at least 0x90, and after 0xF4 any byte up to 0x8F
+// (no lower bound). Encoded surrogates (0xED 0xA0..0xBF) pass. Every accepted sequence
+// stands for a value below 0x110000, so none needs a replacement.
+inline bool IsContinuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
 
-// Trailing bytes announced by a lead byte, by the reference table (0xF8 and up announce 4
-// and 5, which are then illegal).
-inline int TrailingBytes(uint8_t lead) {
-    if (lead < 0xC0)
-        return 0;
-    if (lead < 0xE0)
-        return 1;
-    if (lead < 0xF0)
-        return 2;
-    if (lead < 0xF8)
-        return 3;
-    if (lead < 0xFC)
-        return 4;
-    return 5;
+// Value of an accepted four-byte sequence, added up six bits apart and corrected as the
+// reference converter does; this also gives the reference's value when a second byte
+// below 0x80 follows 0xF4 (always in 0x10000..0x10FFFF, so always a surrogate pair).
+inline uint32_t FourByteValue(const uint8_t* sequence) {
+    return (uint32_t(sequence[0]) << 18) + (uint32_t(sequence[1]) << 12) + (uint32_t(sequence[2]) << 6) +
+           uint32_t(sequence[3]) - 0x03C82080u;
 }
 
-// Legality of one sequence of `size` bytes (1 to 4 are candidates), as the reference
-// converter judges it.
-bool IsLegalUtf8Sequence(const uint8_t* sequence, int size) {
-    if (size > 4)
-        return false;
-    if (size == 4 && (sequence[3] < 0x80 || sequence[3] > 0xBF))
-        return false;
-    if (size >= 3 && (sequence[2] < 0x80 || sequence[2] > 0xBF))
-        return false;
-    if (size >= 2) {
-        uint8_t second = sequence[1];
-        if (second > 0xBF)
-            return false;
-        switch (sequence[0]) {
-        case 0xE0:
-            if (second < 0xA0)
-                return false;
-            break;
-        case 0xF0:
-            if (second < 0x90)
-                return false;
-            break;
-        case 0xF4:
-            if (second > 0x8F)
-                return false;
-            break;
-        default:
-            if (second < 0x80)
-                return false;
-            break;
-        }
-    }
-    uint8_t lead = sequence[0];
-    if (lead >= 0x80 && lead < 0xC2)
-        return false;
-    return lead <= 0xF4;
+// ASCII runs are handled a block at a time: 16 bytes (units) with SSE2, else 8 bytes
+// (4 units) in a machine word.
+#if defined(__SSE2__)
+const int64_t kAsciiBlock = 16;
+
+// True when the 16 bytes at p are all below 0x80.
+inline bool IsAsciiBlock(const uint8_t* p) {
+    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0;
 }
 
-uint32_t SequenceValue(const uint8_t* sequence, int trailing) {
-    uint32_t value = 0;
-    for (int i = 0; i < trailing; ++i)
-        value = (value + sequence[i]) << 6;
-    value += sequence[trailing];
-    return value - kOffsetsFromUtf8[trailing];
+// Widens 16 ASCII bytes to 16 units.
+inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
 }
 
-// True when the eight bytes at p are all below 0x80.
+const int64_t kUnitBlock = 8;
+
+// True when the 8 units at p are all in 0x01..0x7F (ASCII, and no terminating 0).
+inline bool IsNonZeroAsciiUnits(const char16_t* p) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i high = _mm_and_si128(units, _mm_set1_epi16(int16_t(0xFF80)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(high, zero)) == 0xFFFF &&
+           _mm_movemask_epi8(_mm_cmpeq_epi16(units, zero)) == 0;
+}
+
+// Narrows 8 units that IsNonZeroAsciiUnits accepted to 8 bytes.
+inline void NarrowAsciiUnits(const char16_t* p, uint8_t* out) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+}
+#else
+const int64_t kAsciiBlock = 8;
+
 inline bool IsAsciiBlock(const uint8_t* p) {
     uint64_t block;
     std::memcpy(&block, p, sizeof block);
     return (block & 0x8080808080808080ull) == 0;
 }
 
+inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
+    for (int k = 0; k < 8; ++k)
+        out[k] = char16_t(p[k]);
+}
+
+const int64_t kUnitBlock = 4;
+
+inline bool IsNonZeroAsciiUnits(const char16_t* p) {
+    uint64_t block;
+    std::memcpy(&block, p, sizeof block);
+    const uint64_t zeroUnits = (block - 0x0001000100010001ull) & ~block & 0x8000800080008000ull;
+    return (block & 0xFF80FF80FF80FF80ull) == 0 && zeroUnits == 0;
+}
+
+inline void NarrowAsciiUnits(const char16_t* p, uint8_t* out) {
+    for (int k = 0; k < 4; ++k)
+        out[k] = uint8_t(p[k]);
+}
+#endif
+
 // Number of UTF-16 units the decoder produces for the whole source, or -1 when it stops
-// early: a truncated or illegal sequence, or more than kMaxUtf16Units units.
-int64_t MeasureUtf8AsUtf16(const uint8_t* source, int64_t size) {
+// early: a truncated or illegal sequence, or more than kMaxUtf16Units units. With
+// kWrite the units also go to out, which has room for one unit per source byte.
+template <bool kWrite>
+int64_t ScanUtf8(const uint8_t* source, int64_t size, char16_t* out) {
     const int64_t limit = QvUtf16String::kMaxUtf16Units;
     int64_t units = 0;
     int64_t i = 0;
     while (i < size) {
         // Each ASCII byte is one unit, so an ASCII run needs no decoding.
-        while (i + 8 <= size && units <= limit && IsAsciiBlock(source + i)) {
-            i += 8;
-            units += 8;
-        }
-        if (i >= size)
-            break;
-        uint8_t lead = source[i];
-        if (lead < 0x80) {
-            ++i;
-            ++units;
-        } else {
-            int trailing = TrailingBytes(lead);
-            if (trailing >= size - i)
-                return -1;  // the sequence runs past the end of the source
-            if (!IsLegalUtf8Sequence(source + i, trailing + 1))
-                return -1;
-            uint32_t value = SequenceValue(source + i, trailing);
-            units += (value >= 0x10000 && value < 0x110000) ? 2 : 1;
-            i += trailing + 1;
+        while (i + kAsciiBlock <= size && IsAsciiBlock(source + i)) {
+            if (kWrite)
+                WidenAsciiBlock(source + i, out + units);
+            i += kAsciiBlock;
+            units += kAsciiBlock;
         }
         if (units > limit)
             return -1;  // the output area would be full before the end
+        // Then character by character for a stretch before looking for a run again.
+        const int64_t stop = i + 4 * kAsciiBlock < size ? i + 4 * kAsciiBlock : size;
+        while (i < stop) {
+            const uint32_t lead = source[i];
+            if (lead < 0x80) {
+                if (kWrite)
+                    out[units] = char16_t(lead);
+                ++i;
+                ++units;
+            } else if (lead < 0xC2) {
+                return -1;  // a continuation byte, or an overlong two-byte lead
+            } else if (lead < 0xE0) {
+                if (i + 1 >= size || !IsContinuation(source[i + 1]))
+                    return -1;
+                if (kWrite)
+                    out[units] = char16_t(((lead & 0x1F) << 6) | (source[i + 1] & 0x3F));
+                i += 2;
+                ++units;
+            } else if (lead < 0xF0) {
+                if (i + 2 >= size)
+                    return -1;
+                const uint32_t second = source[i + 1];
+                if (!IsContinuation(uint8_t(second)) || (lead == 0xE0 && second < 0xA0) ||
+                    !IsContinuation(source[i + 2]))
+                    return -1;
+                if (kWrite)
+                    out[units] = char16_t(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | (source[i + 2] & 0x3F));
+                i += 3;
+                ++units;
+            } else if (lead <= 0xF4) {
+                if (i + 3 >= size)
+                    return -1;
+                const uint32_t second = source[i + 1];
+                // After 0xF4 the second byte has an upper bound only.
+                const bool secondFits = lead == 0xF4 ? second <= 0x8F
+                                                     : IsContinuation(uint8_t(second)) && (lead != 0xF0 || second >= 0x90);
+                if (!secondFits || !IsContinuation(source[i + 2]) || !IsContinuation(source[i + 3]))
+                    return -1;
+                if (kWrite) {
+                    const uint32_t value = FourByteValue(source + i) - 0x10000;
+                    out[units] = char16_t(0xD800 + (value >> 10));
+                    out[units + 1] = char16_t(0xDC00 + (value & 0x3FF));
+                }
+                i += 4;
+                units += 2;
+            } else {
+                return -1;
+            }
+        }
     }
     return units <= limit ? units : -1;
+}
+
+inline int64_t MeasureUtf8AsUtf16(const uint8_t* source, int64_t size) {
+    return ScanUtf8<false>(source, size, nullptr);
 }
 
 // Decodes a source that MeasureUtf8AsUtf16 accepted; out has room for every unit.
 void DecodeUtf8ToUtf16(const uint8_t* source, int64_t size, char16_t* out) {
     int64_t i = 0;
     while (i < size) {
-        uint8_t lead = source[i];
-        if (lead < 0x80) {
-            *out++ = char16_t(lead);
-            ++i;
-            continue;
+        while (i + kAsciiBlock <= size && IsAsciiBlock(source + i)) {
+            WidenAsciiBlock(source + i, out);
+            i += kAsciiBlock;
+            out += kAsciiBlock;
         }
-        int trailing = TrailingBytes(lead);
-        uint32_t value = SequenceValue(source + i, trailing);
-        i += trailing + 1;
-        if (value < 0x10000) {
-            *out++ = char16_t(value);  // encoded surrogates come out unpaired, as they are
-        } else if (value < 0x110000) {
-            value -= 0x10000;
-            *out++ = char16_t(0xD800 + (value >> 10));
-            *out++ = char16_t(0xDC00 + (value & 0x3FF));
-        } else {
-            *out++ = char16_t(0xFFFD);
+        const int64_t stop = i + 4 * kAsciiBlock < size ? i + 4 * kAsciiBlock : size;
+        while (i < stop) {
+            const uint32_t lead = source[i];
+            if (lead < 0x80) {
+                *out++ = char16_t(lead);
+                ++i;
+            } else if (lead < 0xE0) {
+                *out++ = char16_t(((lead & 0x1F) << 6) | (source[i + 1] & 0x3F));
+                i += 2;
+            } else if (lead < 0xF0) {
+                // Encoded surrogates come out unpaired, as they are.
+                *out++ = char16_t(((lead & 0x0F) << 12) | ((source[i + 1] & 0x3Fu) << 6) | (source[i + 2] & 0x3F));
+                i += 3;
+            } else {
+                const uint32_t value = FourByteValue(source + i) - 0x10000;
+                *out++ = char16_t(0xD800 + (value >> 10));
+                *out++ = char16_t(0xDC00 + (value & 0x3FF));
+                i += 4;
+            }
         }
     }
 }
@@ -185,10 +247,18 @@ inline int Utf8SizeAt(const char16_t* units, int64_t count, int64_t i, int* unit
 }
 
 // Encodes units up to (not including) the first 0 unit or the end; out has room.
-void EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText) {
+// Returns the number of bytes written.
+int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText) {
     uint8_t* out = reinterpret_cast<uint8_t*>(outText);
     int64_t i = 0;
-    while (i < count && units[i] != 0) {
+    for (;;) {
+        while (i + kUnitBlock <= count && IsNonZeroAsciiUnits(units + i)) {
+            NarrowAsciiUnits(units + i, out);
+            i += kUnitBlock;
+            out += kUnitBlock;
+        }
+        if (i >= count || units[i] == 0)
+            return int64_t(out - reinterpret_cast<uint8_t*>(outText));
         uint32_t value = units[i];
         if (value < 0x80) {
             *out++ = uint8_t(value);
@@ -220,7 +290,11 @@ void EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText) {
 void AppendConvertedUtf8(QvUtf16String* destination, const char* text, int64_t size,
                          QvString* error) {
     const uint8_t* source = reinterpret_cast<const uint8_t*>(text);
-    int64_t units = MeasureUtf8AsUtf16(source, size);
+    // A short text is decoded once, into a stack area, and then copied; a longer one is
+    // measured first and decoded straight into the destination.
+    char16_t area[kShortTextBytes];
+    const bool isShort = size <= kShortTextBytes;
+    int64_t units = isShort ? ScanUtf8<true>(source, size, area) : MeasureUtf8AsUtf16(source, size);
     bool widen = units < 0;
     if (widen) {
         units = size < QvUtf16String::kMaxUtf16Units ? size : QvUtf16String::kMaxUtf16Units;
@@ -242,6 +316,8 @@ void AppendConvertedUtf8(QvUtf16String* destination, const char* text, int64_t s
     if (widen) {
         for (int64_t i = 0; i < units; ++i)
             out[i] = char16_t(source[i]);  // each byte read as Latin-1
+    } else if (isShort) {
+        std::memcpy(out, area, size_t(units) * 2);
     } else {
         DecodeUtf8ToUtf16(source, size, out);
     }
@@ -396,10 +472,39 @@ bool QvUtf16String::ConvertUtf16QvStringToUtf8(const QvUtf16String* source,
     // The limit applies to the whole source, the result only reaches the first 0 unit.
     const char16_t* units = source->GetText();
     const int64_t count = source->GetUnitCount();
+    if (count <= kShortTextUnits) {
+        // Short: encoded once, into a stack area (it cannot reach the limit), then copied.
+        char area[3 * kShortTextUnits];
+        int64_t textBytes = EncodeUtf16ToUtf8(units, count, area);
+        if (textBytes == 0)
+            return true;
+        int32_t oldLength = destination->GetLength();
+        if (!destination->EnsureCapacity(int32_t(oldLength + textBytes), true))
+            return true;  // the destination dropped its buffer, as a failed append leaves it
+        std::memcpy(destination->GetBuffer() + oldLength, area, size_t(textBytes));
+        destination->SetLength(int32_t(oldLength + textBytes));
+        return true;
+    }
     int64_t textBytes = 0;
     int64_t totalBytes = 0;
     bool beforeZero = true;
     for (int64_t i = 0; i < count;) {
+        if (beforeZero) {
+            // An ASCII run takes one byte per unit.
+            int64_t run = 0;
+            while (i + run + kUnitBlock <= count && IsNonZeroAsciiUnits(units + i + run))
+                run += kUnitBlock;
+            i += run;
+            textBytes += run;
+            totalBytes += run;
+            if (totalBytes > kMaxUtf8Bytes) {
+                if (error)
+                    error->Set(kToUtf8OverLimit);
+                return false;
+            }
+            if (i >= count)
+                break;
+        }
         if (units[i] == 0) {
             beforeZero = false;
             // Past the first 0 only the total matters, and it cannot exceed the limit when

@@ -10,10 +10,14 @@ std::atomic<long long> allocationCount{0};
 std::atomic<long long> failAt{0};  // absolute allocation number that fails; 0 = none
 std::atomic<bool> failAll{false};
 
-// Counts one allocation; true when this one is to fail.
+// Counts one allocation; true when this one is to fail. Relaxed ordering: the counter is
+// only read by the thread that armed a failure, and it sits on every allocation's path.
 bool CountAndCheckFailure() {
-    long long number = ++allocationCount;
-    return failAll.load() || (failAt.load() != 0 && number == failAt.load());
+    long long number = allocationCount.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (failAll.load(std::memory_order_relaxed))
+        return true;
+    long long failing = failAt.load(std::memory_order_relaxed);
+    return failing != 0 && number == failing;
 }
 }  // namespace
 

@@ -191,13 +191,17 @@ char* ReadWholeFile(const char* path, int32_t* length) {
     if (!path)
         return nullptr;
 
-    int64_t size = GetFileSize(path);
+    // One status query gives both the size and the existence, so a query that fails (even
+    // for lack of memory) can never make an existing file read as empty.
+    QvString pathText(path);
+    QvFileInfo info;
+    if (!GetFileInfo(&pathText, &info))
+        return nullptr;
+    int64_t size = info.isDirectory ? 0 : info.size;
     if (size > kMaxReadWholeFileSize)
         return nullptr;
     uint32_t readSize = uint32_t(size);
     if (size == 0) {
-        if (!FileExists(path))
-            return nullptr;
         // Pseudo files report no size but have content; everything else of size 0
         // (an empty file, a directory) reads as the empty text.
         if (strncmp(path, "/proc/", 6) == 0) {

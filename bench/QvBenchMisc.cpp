@@ -1,0 +1,118 @@
+// Containers and output: QvHashTable against std::unordered_set, QvString growth by
+// appending against std::string, and WriteLogLine (open, append, close per line) against
+// fprintf to a file kept open.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <unistd.h>
+#include <unordered_set>
+#include <vector>
+
+#include "QvBenchData.h"
+#include "qvbase/QvHashTable.h"
+#include "qvbase/QvLog.h"
+#include "qvbase/QvString.h"
+
+namespace {
+
+const int kKeyCount = 10000;
+
+const std::vector<std::string>& Keys() {
+    static std::vector<std::string> keys = [] {
+        std::vector<std::string> made;
+        char key[32];
+        for (int i = 0; i < kKeyCount; ++i) {
+            snprintf(key, sizeof key, "ext%05d", i * 7919 % 100000);
+            made.push_back(key);
+        }
+        return made;
+    }();
+    return keys;
+}
+
+// A table of `buckets` buckets filled with 10000 keys, built and destroyed each round.
+void HashQvbase(benchmark::State& state) {
+    const std::vector<std::string>& keys = Keys();
+    const int32_t buckets = int32_t(state.range(0));
+    for (auto _ : state) {
+        QvHashTable table(buckets);
+        for (const std::string& key : keys)
+            table.Insert(key.data(), int32_t(key.size()));
+        benchmark::DoNotOptimize(table.GetEntryCount());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kKeyCount);
+}
+
+void HashStd(benchmark::State& state) {
+    const std::vector<std::string>& keys = Keys();
+    for (auto _ : state) {
+        std::unordered_set<std::string> table;
+        for (const std::string& key : keys)
+            table.insert(key);
+        benchmark::DoNotOptimize(table.size());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kKeyCount);
+}
+
+const int kAppendTarget = 1 << 20;
+const char kPiece[] = "C:\\Users\\demo\\a\\";  // 16 bytes
+
+void AppendQvbase(benchmark::State& state) {
+    for (auto _ : state) {
+        QvString text;
+        while (text.GetLength() < kAppendTarget)
+            text.Append(kPiece);
+        benchmark::DoNotOptimize(text.GetText());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kAppendTarget);
+}
+
+void AppendStd(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text;
+        while (text.size() < size_t(kAppendTarget))
+            text.append(kPiece);
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kAppendTarget);
+}
+
+const char kMessage[] = "QvInfoManagerWatch.cpp:212 [ParseQvInfoForFilesToWatch]:\tno file set named 'x'";
+
+void LogQvbase(benchmark::State& state) {
+    const std::string folder = QvBenchData::ScratchDir() + "/log-qvbase";
+    SetLogDirectory(folder.c_str());
+    QvString message(kMessage);
+    for (auto _ : state)
+        WriteLogLine(&message);
+    SetLogDirectory(nullptr);
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
+void LogFprintf(benchmark::State& state) {
+    const std::string path = QvBenchData::ScratchDir() + "/log-fprintf.log";
+    FILE* file = fopen(path.c_str(), "ab");
+    const int pid = int(getpid());
+    for (auto _ : state) {
+        char stamp[32];
+        time_t now = time(nullptr);
+        struct tm fields;
+        gmtime_r(&now, &fields);
+        strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &fields);
+        fprintf(file, "%s %10d - %s\n", stamp, pid, kMessage);
+    }
+    fclose(file);
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
+}  // namespace
+
+BENCHMARK(HashQvbase)->Name("hash/10000keys/qvbase")->Arg(10000);
+BENCHMARK(HashQvbase)->Name("hash/10000keys/qvbase-500buckets")->Arg(500);
+BENCHMARK(HashStd)->Name("hash/10000keys/std");
+BENCHMARK(AppendQvbase)->Name("append/1MB/qvbase");
+BENCHMARK(AppendStd)->Name("append/1MB/std");
+BENCHMARK(LogQvbase)->Name("log/line/qvbase");
+BENCHMARK(LogFprintf)->Name("log/line/fprintf");

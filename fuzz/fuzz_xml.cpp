@@ -1,0 +1,99 @@
+// Fuzz target: the XML snippet operations on arbitrary buffers. The first byte picks a
+// tag name and an attribute name; the rest is the buffer. Checked on every input:
+// - every snippet is a substring of the buffer, starts with '<tag ' or '<tag>' and ends
+//   with '>', and the result is true exactly when snippets were found;
+// - an element end is -1 or lies past the opening pattern and within the buffer;
+// - decoding character references never makes the text longer, leaves text without '&'
+//   unchanged, and gives the same result in place as into another string;
+// - an attribute value found is never longer than the text it came from.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "qvbase/QvFileXml.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvStringVector.h"
+
+namespace {
+
+const char* const kTags[] = {"a", "lang", "qvbui_text", "qvvolume", "do_backup", "qvdirfilter", "x y", "t"};
+const char* const kAttrs[] = {"name", "lang", "x", "qvVolumeGuid", "dir", "a", "whichfiles", "hide_icon"};
+
+void Check(bool condition) {
+    if (!condition)
+        abort();
+}
+
+bool Contains(const QvString& haystack, const QvString& needle) {
+    if (needle.GetLength() > haystack.GetLength())
+        return false;
+    return memmem(haystack.GetText(), haystack.GetLength(), needle.GetText(), needle.GetLength()) != nullptr;
+}
+
+bool StartsWith(const QvString& text, const QvString& prefix) {
+    return text.GetLength() >= prefix.GetLength() &&
+           memcmp(text.GetText(), prefix.GetText(), prefix.GetLength()) == 0;
+}
+
+void CheckSnippets(const QvString& buffer, const char* tag) {
+    QvStringVector snippets;
+    bool found = QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, tag, &snippets);
+    Check(found == (snippets.GetCount() > 0));
+    QvString withAttributes;
+    withAttributes.Format("<%s ", tag);
+    QvString withoutAttributes;
+    withoutAttributes.Format("<%s>", tag);
+    for (int32_t i = 0; i < snippets.GetCount(); ++i) {
+        const QvString& snippet = *snippets.GetAt(i);
+        Check(snippet.GetLength() > 0);
+        Check(snippet.GetText()[snippet.GetLength() - 1] == '>');
+        Check(StartsWith(snippet, withAttributes) || StartsWith(snippet, withoutAttributes));
+        Check(Contains(buffer, snippet));
+    }
+
+    // Every element end the first pass could ask for.
+    for (int32_t m = buffer.Find(0, &withAttributes); m >= 0; m = buffer.Find(m + 1, &withAttributes)) {
+        int32_t start = m + withAttributes.GetLength();
+        int32_t end = QvFile::FindXmlElementEnd(&buffer, start, tag);
+        Check(end == -1 || (end > start && end <= buffer.GetLength()));
+        if (m + 1 >= buffer.GetLength())
+            break;
+    }
+}
+
+void CheckDecoding(const QvString& text) {
+    QvString decoded;
+    Check(QvFile::DecodeXmlEntities(&text, &decoded));
+    Check(decoded.GetLength() <= text.GetLength());
+    if (!memchr(text.GetText(), '&', text.GetLength()))
+        Check(decoded.GetLength() == text.GetLength() &&
+              memcmp(decoded.GetText(), text.GetText(), text.GetLength()) == 0);
+    QvString inPlace(&text);
+    Check(QvFile::DecodeXmlEntities(&inPlace, &inPlace));
+    Check(inPlace.GetLength() == decoded.GetLength() &&
+          memcmp(inPlace.GetText(), decoded.GetText(), decoded.GetLength()) == 0);
+}
+
+void CheckAttribute(const QvString& buffer, const char* attr) {
+    QvString value("sentinel");
+    bool found = QvFile::GetUniqueStrAttrFromXmlSnippet(buffer.GetText(), attr, &value);
+    if (!found)
+        Check(value.GetLength() == 0);
+    else
+        Check(value.GetLength() < static_cast<int32_t>(strlen(buffer.GetText())));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1 || size > 1000000)
+        return 0;
+    const char* tag = kTags[data[0] & 7];
+    const char* attr = kAttrs[(data[0] >> 3) & 7];
+    QvString buffer;
+    buffer.Set(reinterpret_cast<const char*>(data + 1), static_cast<int32_t>(size - 1));
+    CheckSnippets(buffer, tag);
+    CheckAttribute(buffer, attr);
+    CheckDecoding(buffer);
+    return 0;
+}
