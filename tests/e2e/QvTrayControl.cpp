@@ -10,20 +10,24 @@ HWND FindMainWindow() {
     return FindWindowW(kMainWindowClass, kMainWindowTitle);
 }
 
+namespace {
+// A window-enumeration callback must use the system's calling convention (stdcall on
+// 32-bit Windows), which a lambda cannot be given.
+BOOL CALLBACK CollectTrayWindow(HWND window, LPARAM context) {
+    wchar_t className[64] = {0};
+    wchar_t title[64] = {0};
+    GetClassNameW(window, className, 64);
+    GetWindowTextW(window, title, 64);
+    if (lstrcmpW(className, kTrayWindowClass) == 0 && lstrcmpW(title, kTrayWindowTitle) == 0)
+        reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+    return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> FindTrayWindows() {
     // EnumWindows walks the z-order from the top, and a new window starts at the top.
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            wchar_t className[64] = {0};
-            wchar_t title[64] = {0};
-            GetClassNameW(window, className, 64);
-            GetWindowTextW(window, title, 64);
-            if (lstrcmpW(className, kTrayWindowClass) == 0 && lstrcmpW(title, kTrayWindowTitle) == 0)
-                reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectTrayWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
