@@ -399,4 +399,50 @@ TEST(TrayWithoutControlPanel, LaunchFailureLogsWarningAndExitCommandEndsCleanly)
     installation.keep = HasFailure();
 }
 
+// The log directory deleted from outside while the program runs: its lines are lost
+// quietly (nothing makes the directory again), yet a right click and a menu choice still
+// launch the control panel with the chosen argument, and Quit still ends the program
+// with 0.
+TEST(TrayWithoutLogDirectory, MenuStillLaunchesControlPanelAndQuitEndsCleanly) {
+    Installation installation(true);
+    ASSERT_TRUE(installation.ready);
+    Process tray;
+    ASSERT_TRUE(tray.Start(installation));
+    ASSERT_NE(nullptr, WaitForMainWindow(kStartTimeoutMs));
+    ASSERT_TRUE(WaitForIcon(true, kStartTimeoutMs));
+    ASSERT_TRUE(installation.WaitForLog(tray.id, kVersionLine));
+
+    // The program appends and closes the file for every line, so the files can go; a
+    // delete that meets a line being written is tried again.
+    const std::wstring logDir = installation.data + L"\\qvlogs\\qvbuitray";
+    auto removeLogDir = [&] {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((logDir + L"\\*").c_str(), &found);
+        for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((logDir + L"\\" + found.cFileName).c_str());
+        FindClose(search);
+        return RemoveDirectoryW(logDir.c_str()) != 0;
+    };
+    ASSERT_TRUE(WaitUntil(kStepTimeoutMs, removeLogDir)) << "the log directory could not be deleted";
+
+    for (int command : {kCommandRestoreOptions, kCommandQuit}) {
+        HWND trayWindow = WaitForTrayWindow(kStepTimeoutMs);
+        ASSERT_TRUE(PostIconMouseMessage(trayWindow, WM_RBUTTONDOWN));
+        HWND menu = WaitForMenu(kStepTimeoutMs);
+        ASSERT_NE(nullptr, menu) << "no popup menu after the right-button callback";
+        ASSERT_TRUE(ChooseMenuEntry(menu, DownPressesForCommand(command, true, false)));
+        if (command == kCommandRestoreOptions) {
+            EXPECT_TRUE(WaitUntil(kStepTimeoutMs, [&] { return installation.Calls().size() >= 1; }));
+        }
+    }
+    EXPECT_EQ(0, tray.WaitForExit(kStepTimeoutMs)) << "Quit did not end the program with 0";
+    WaitUntil(kStepTimeoutMs, [&] { return installation.Calls().size() >= 2; });
+    EXPECT_EQ((std::vector<std::string>{"-menu 6", "-quitqvbui"}), installation.Calls());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(logDir.c_str())) << "the log directory came back";
+    EXPECT_EQ(nullptr, FindMainWindow());
+    EXPECT_FALSE(AnyIconExists());
+    installation.keep = HasFailure();
+}
+
 }  // namespace

@@ -1,0 +1,84 @@
+// Writer program for the rewrite tests (Windows): rewrites a status file in place as fast
+// as it can, the way the client's other programs update their status files (opened with
+// TRUNCATE_EXISTING, sharing read and write, one WriteFile, closed), alternating two
+// contents, until a stop file appears or a time limit passes.
+//   QvStatusRewriter <file> <first content file> <second content file> <stop file>
+//                    <report file> <limit in ms>
+// A rewrite that finds the file held by a reader (opened without write sharing) fails and
+// is counted; the next one follows at once. The report file appears (whole: written under
+// a temporary name, then renamed) holding "running" after the first rewrite, and at the
+// end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+static bool ReadAll(const wchar_t* path, std::string* content) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char buffer[4096];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr) != 0) && got > 0)
+        content->append(buffer, got);
+    CloseHandle(file);
+    return ok;
+}
+
+static bool WriteWhole(const std::wstring& path, const std::string& content) {
+    std::wstring temporary = path + L".part";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
+    ok = CloseHandle(file) && ok;
+    return ok && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// One rewrite in place: the file is empty from the truncation until the write is done.
+static bool Rewrite(const wchar_t* path, const std::string& content) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
+    return CloseHandle(file) && ok;
+}
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 7)
+        return 2;
+    std::string contents[2];
+    if (!ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
+        return 3;
+    const wchar_t* target = argv[1];
+    const wchar_t* stop = argv[4];
+    std::wstring report = argv[5];
+    unsigned long long limit = wcstoull(argv[6], nullptr, 10);
+
+    unsigned long long start = GetTickCount64();
+    long long rewrites = 0, failures = 0;
+    bool told = false;
+    for (long long i = 0;; ++i) {
+        // Looking for the stop file costs a system call: only every 16th round.
+        if (i % 16 == 0 &&
+            (GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES || GetTickCount64() - start >= limit))
+            break;
+        if (Rewrite(target, contents[i % 2]))
+            ++rewrites;
+        else
+            ++failures;
+        if (!told && rewrites > 0)
+            told = WriteWhole(report, "running\n");
+    }
+    char text[128];
+    snprintf(text, sizeof text, "rewrites %lld\nfailures %lld\nmilliseconds %llu\n", rewrites, failures,
+             GetTickCount64() - start);
+    return WriteWhole(report, text) ? 0 : 1;
+}
