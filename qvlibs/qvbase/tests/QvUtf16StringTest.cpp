@@ -71,6 +71,23 @@ TEST(QvUtf16String, AllocationFailureLeavesNoBufferAndRecovers) {
     QvPlatformTest::FailAllocationNumber(0);
 }
 
+// A long text converts through a work block; without it the conversion fails with its text
+// and leaves the destination empty.
+TEST(QvUtf16String, LongTextWithoutWorkBlockFailsWithItsText) {
+    QvString utf8(Rep8("\xC3\xA9", 1000).c_str()), error, back("x");
+    QvUtf16String wide;
+    QvPlatformTest::FailAllocationNumber(1);
+    EXPECT_FALSE(QvUtf16String::ConvertUtf8QvStringToUtf16(&utf8, &wide, &error));
+    EXPECT_STREQ("ERROR QvUtf16String::ConvertUtf8QvStringToUtf16, could not malloc 4 MB tmp", error.GetText());
+    EXPECT_EQ(0, wide.GetLength());
+    SetUnits(&wide, Rep16(u"\u00E9", 1000));
+    QvPlatformTest::FailAllocationNumber(1);
+    EXPECT_FALSE(QvUtf16String::ConvertUtf16QvStringToUtf8(&wide, &back, &error));
+    EXPECT_STREQ("ERROR QvUtf16String::ConvertUtf16QvStringToUtf8, could not malloc 4 MB tmp", error.GetText());
+    EXPECT_EQ(0, back.GetLength());
+    QvPlatformTest::FailAllocationNumber(0);
+}
+
 TEST(QvUtf16String, SetAndAppendCopyUnitsIncludingNul) {
     QvUtf16String s;
     const char16_t units[] = {u'a', 0, u'b'};

@@ -83,6 +83,11 @@ public:
     static constexpr int32_t kInitialCapacity = 15;
 
 private:
+    // An exact copy of count bytes (NUL bytes included) in one block at the capacity an
+    // assignment gives; used by NewMid.
+    struct CountedCopy {};
+    QvString(const char* bytes, int32_t count, CountedCopy);
+
     void InitEmpty();
     bool GrowForAssignment(int32_t n);
     void DropBuffer();

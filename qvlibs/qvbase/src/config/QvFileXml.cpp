@@ -50,9 +50,18 @@ public:
         wordSize = total >= 8 ? 8 : total >= 4 ? 4 : 0;
         char head[8] = {0};
         char end[8] = {0};
-        for (int32_t i = 0; i < wordSize; ++i) {
-            head[i] = ByteAt(i);
-            end[i] = ByteAt(total - wordSize + i);
+        if (total <= kJoinedMax) {
+            char joined[kJoinedMax];
+            memcpy(joined, lead, static_cast<size_t>(leadLength));
+            memcpy(joined + leadLength, name, static_cast<size_t>(nameLength));
+            memcpy(joined + leadLength + nameLength, tail, static_cast<size_t>(tailLength));
+            memcpy(head, joined, static_cast<size_t>(wordSize));
+            memcpy(end, joined + total - wordSize, static_cast<size_t>(wordSize));
+        } else {
+            for (int32_t i = 0; i < wordSize; ++i) {
+                head[i] = ByteAt(i);
+                end[i] = ByteAt(total - wordSize + i);
+            }
         }
         headWord = LoadWord(head, wordSize);
         endWord = LoadWord(end, wordSize);
@@ -110,6 +119,9 @@ public:
     }
 
 private:
+    // Patterns up to this length are assembled on the stack to take their words.
+    static const int32_t kJoinedMax = 64;
+
     char ByteAt(int32_t index) const {
         if (index < leadLength)
             return lead[index];

@@ -112,12 +112,12 @@ void ReadExcludedFileTypes(const QvString* text, const QvString* path, QvHashTab
 }
 
 // Copy of value with every "smartwatchfilesets" replaced, left to right, by smartValue;
-// inserted text is not searched again.
-void SubstituteSmartWatch(const QvString& value, const QvString& smartValue, QvString* out) {
+// inserted text is not searched again. first is the index of the first occurrence.
+void SubstituteSmartWatch(const QvString& value, int32_t first, const QvString& smartValue, QvString* out) {
     out->Set("");
     const int32_t wordLength = static_cast<int32_t>(strlen(kSmartWatchWord));
     int32_t start = 0;
-    for (int32_t at = value.Find(0, kSmartWatchWord); at >= 0; at = value.Find(start, kSmartWatchWord)) {
+    for (int32_t at = first; at >= 0; at = value.Find(start, kSmartWatchWord)) {
         out->Append(value.Mid(start, at - start).GetText());
         out->Append(&smartValue);
         start = at + wordLength;
@@ -125,27 +125,72 @@ void SubstituteSmartWatch(const QvString& value, const QvString& smartValue, QvS
     out->Append(value.GetText() + start);
 }
 
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// True when the length bytes at text equal word (NUL-terminated) ignoring ASCII case.
+bool EqualsNoCase(const char* text, int32_t length, const char* word, int32_t wordLength) {
+    if (length != wordLength)
+        return false;
+    for (int32_t i = 0; i < length; i++) {
+        if (FoldAscii(text[i]) != FoldAscii(word[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // The file sets in a form quick to search: names with their lengths.
 struct FileSetIndex {
     QvStringVector sets[QV_INFO_MAX_NUM_FILESETS];
     int32_t lengths[QV_INFO_MAX_NUM_FILESETS];
     int32_t count = 0;
 
-    // The first set whose name equals item ignoring ASCII case, or null.
-    const QvStringVector* Find(const QvString* item) const {
+    // The first set whose name equals the item ignoring ASCII case, or null.
+    const QvStringVector* Find(const char* item, int32_t length) const {
         for (int32_t i = 0; i < count; i++) {
-            if (lengths[i] == item->GetLength() &&
-                QvInfoManagerInternal::EqualsNoCase(sets[i].GetAt(0)->GetText(), item->GetText()))
+            if (lengths[i] == length && EqualsNoCase(item, length, sets[i].GetAt(0)->GetText(), length))
                 return &sets[i];
         }
         return nullptr;
     }
 };
 
-// One record from one "qvdirfilter" element; null when the element is unusable.
-QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const FileSetIndex& fileSets) {
+// Strings reused by every record of one parse, so that a record costs no allocations
+// beyond its own table once they have grown to the longest values.
+struct RecordScratch {
     QvString folder;
     QvString whichFiles;
+    QvString expanded;
+    QvString name;
+};
+
+// Applies one item of a folder's list to its record (the item is length bytes at item,
+// not terminated).
+void ApplyItem(const char* item, int32_t length, const char* snippet, const FileSetIndex& fileSets,
+               QvHashTable* record, char* mode) {
+    if (EqualsNoCase(item, length, "none", 4)) {
+        record->Insert("none", 4);
+        *mode = kExcludedMode;
+    } else if (EqualsNoCase(item, length, "all", 3)) {
+        record->Insert("all", 3);
+        *mode = kAllFilesMode;
+    } else if (const QvStringVector* fileSet = fileSets.Find(item, length)) {
+        for (int32_t k = 1; k < fileSet->GetCount(); k++)
+            record->Insert(fileSet->GetAt(k)->GetText(), fileSet->GetAt(k)->GetLength());
+    } else {
+        QvString text;
+        text.Set(item, length);
+        LogParts("ERROR: parsing qvinfo.xml, a qvdirfilter ", "contains a fileset that does not make sense: ",
+                 text.GetText(), ", qvdirfilter=", snippet);
+    }
+}
+
+// One record from one "qvdirfilter" element; null when the element is unusable.
+QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const FileSetIndex& fileSets,
+                         RecordScratch& scratch) {
+    QvString& folder = scratch.folder;
+    QvString& whichFiles = scratch.whichFiles;
     if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "dir", &folder)) {
         LogParts(kParseErrorPrefix, "QvFile::GetUniqueStrAttrFromXmlSnippet NO dir ",
                  "in this qvdirfilter snippet: ", snippet);
@@ -157,32 +202,41 @@ QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const 
         return nullptr;
     }
     folder.MakeLower();
-    QvString expanded;
-    SubstituteSmartWatch(whichFiles, smartValue, &expanded);
-    QvStringVector items;
-    QvInfoManagerInternal::SplitSettingList(&expanded, false, &items);
+    const int32_t smartAt = whichFiles.Find(0, kSmartWatchWord);
+    const QvString* list = &whichFiles;
+    if (smartAt >= 0) {
+        SubstituteSmartWatch(whichFiles, smartAt, smartValue, &scratch.expanded);
+        list = &scratch.expanded;
+    }
 
     QvHashTable* record = QvInfoManager::NewWatchRecord();
     if (record == nullptr)
         return nullptr;
     char mode = kWatchedMode;
-    for (int32_t i = 0; i < items.GetCount(); i++) {
-        const QvString* item = items.GetAt(i);
-        if (QvInfoManagerInternal::EqualsNoCase(item->GetText(), "none")) {
-            record->Insert("none", 4);
-            mode = kExcludedMode;
-        } else if (QvInfoManagerInternal::EqualsNoCase(item->GetText(), "all")) {
-            record->Insert("all", 3);
-            mode = kAllFilesMode;
-        } else if (const QvStringVector* fileSet = fileSets.Find(item)) {
-            for (int32_t k = 1; k < fileSet->GetCount(); k++)
-                record->Insert(fileSet->GetAt(k)->GetText(), fileSet->GetAt(k)->GetLength());
-        } else {
-            LogParts("ERROR: parsing qvinfo.xml, a qvdirfilter ", "contains a fileset that does not make sense: ",
-                     item->GetText(), ", qvdirfilter=", snippet);
+    // The items of the list, read in place: with a comma, the trimmed fields (an empty
+    // field after the last comma is dropped, other empty fields stay); without one, the
+    // whole value untrimmed; an empty value has no item.
+    const char* text = list->GetText();
+    const int32_t length = list->GetLength();
+    if (length > 0 && list->FindChar(0, ',') < 0) {
+        ApplyItem(text, length, snippet, fileSets, record, &mode);
+    } else if (length > 0) {
+        int32_t start = 0;
+        while (start < length) {
+            const char* comma = static_cast<const char*>(memchr(text + start, ',', static_cast<size_t>(length - start)));
+            const int32_t end = comma != nullptr ? static_cast<int32_t>(comma - text) : length;
+            int32_t first = start;
+            int32_t last = end;
+            while (first < last && IsTrimmedByte(text[first]))
+                first++;
+            while (last > first && IsTrimmedByte(text[last - 1]))
+                last--;
+            ApplyItem(text + first, last - first, snippet, fileSets, record, &mode);
+            start = end + 1;
         }
     }
-    QvString name;
+    QvString& name = scratch.name;
+    name.Set("");
     name.AppendChar(mode);
     name.Append(&folder);
     record->SetName(name.GetText());
@@ -286,6 +340,7 @@ bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTab
 
     int32_t stored = 0;
     QvStringVector dirFilters;
+    RecordScratch scratch;
     for (int32_t b = 0; b < doBackups.GetCount(); b++) {
         if (stored > kMaxStoredRecords - 1) {
             LogParts("ERROR: parsing qvinfo.xml, found more than ", "QV_INFO_MAX_NUM_DIR_FILTERS=", "10000",
@@ -298,7 +353,7 @@ bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTab
             continue;
         }
         for (int32_t f = 0; f < dirFilters.GetCount(); f++) {
-            QvHashTable* record = BuildRecord(dirFilters.GetAt(f)->GetText(), smartValue, *fileSets);
+            QvHashTable* record = BuildRecord(dirFilters.GetAt(f)->GetText(), smartValue, *fileSets, scratch);
             if (record == nullptr)
                 continue;
             records[stored++] = record;

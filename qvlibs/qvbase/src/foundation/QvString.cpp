@@ -41,6 +41,23 @@ char FoldAsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The block a new string gets for an exact copy of count bytes, at the capacity an
+// assignment of that length gives (15, or count + 11), with the bytes and the terminator
+// in place; null when it cannot be had or count is out of range. Builds in one allocation
+// what default construction followed by Set builds in two.
+char* NewExactCopy(const char* bytes, int32_t count, int32_t* capacity) {
+    if (count < 0 || count > INT32_MAX - kAssignmentSlack)
+        return nullptr;
+    const int32_t size = count + 1 <= QvString::kInitialCapacity ? QvString::kInitialCapacity : count + kAssignmentSlack;
+    char* block = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(size)));
+    if (!block)
+        return nullptr;
+    memcpy(block, bytes, static_cast<size_t>(count));
+    block[count] = 0;
+    *capacity = size;
+    return block;
+}
+
 // Formats into a caller's buffer through the seam (for the fixed number formats).
 int FormatInto(char* destination, size_t size, const char* format, ...) {
     va_list args;
@@ -57,14 +74,32 @@ void QvString::operator delete(void* block) noexcept { QvPlatform::Free(block); 
 
 QvString::QvString() { InitEmpty(); }
 
-QvString::QvString(const char* text) {
-    InitEmpty();
-    Set(text);
+// Construction with text gives what default construction followed by Set gives, with the
+// block allocated once at its final size.
+QvString::QvString(const char* text) : length(0), capacity(0), buffer(nullptr) {
+    const size_t textLength = text ? strlen(text) : 0;
+    if (textLength > static_cast<size_t>(INT32_MAX - kAssignmentSlack)) {
+        InitEmpty();
+        Set(text);
+        return;
+    }
+    buffer = NewExactCopy(text ? text : kEmptyText, static_cast<int32_t>(textLength), &capacity);
+    if (buffer)
+        length = static_cast<int32_t>(textLength);
 }
 
-QvString::QvString(const QvString* other) {
-    InitEmpty();
-    Set(other);
+QvString::QvString(const QvString* other) : length(0), capacity(0), buffer(nullptr) {
+    const char* text = other ? other->GetText() : kEmptyText;
+    const int32_t count = other ? other->length : 0;
+    buffer = NewExactCopy(text, count, &capacity);
+    if (buffer)
+        length = count;
+}
+
+QvString::QvString(const char* bytes, int32_t count, CountedCopy) : length(0), capacity(0), buffer(nullptr) {
+    buffer = NewExactCopy(bytes, count, &capacity);
+    if (buffer)
+        length = count;
 }
 
 QvString::QvString(const char* format, va_list args) {
@@ -345,15 +380,12 @@ QvString QvString::Mid(int32_t start, int32_t count) const {
 }
 
 QvString* QvString::NewMid(int32_t start, int32_t count) const {
-    QvString* part = new QvString();
-    if (!part)
-        return nullptr;
     if (start < 0)
         start = 0;
     if (length < 1 || count < 1 || start >= length)
-        return part;
-    part->Set(buffer + start, count < length - start ? count : length - start);
-    return part;
+        return new QvString();
+    const int32_t copied = count < length - start ? count : length - start;
+    return new QvString(buffer + start, copied, CountedCopy());
 }
 
 int32_t QvString::Find(int32_t start, const char* needle) const {

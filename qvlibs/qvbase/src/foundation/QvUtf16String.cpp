@@ -3,13 +3,14 @@
 // surrogates pass, no lower bound after 0xF4); text it rejects is widened byte by byte so
 // that a path or label with stray bytes still reaches the platform call.
 //
-// Both conversions measure first and then write straight into the destination's buffer,
-// sized exactly as an assignment (or append) of the finished result would size it. There is
-// no work block, so short and ASCII texts cost one pass more and nothing else; the limits
-// (kMaxUtf16Units, kMaxUtf8Bytes) are checked while measuring. Because no work block is
-// allocated, the "could not malloc 4 MB tmp" failure of the error texts cannot occur: the
-// only allocation is the destination's own, and its failure leaves the destination without
-// a buffer, as any failed string allocation does, with the result still true.
+// Both conversions run once over the source into a work area and then assign (or append)
+// the finished result, so the destination is sized exactly as for any other text of that
+// length. Short texts use a stack area; longer ones a heap block of the worst-case size
+// (one unit per UTF-8 byte, three bytes per UTF-16 unit, capped just above the limits
+// kMaxUtf16Units and kMaxUtf8Bytes). When that block cannot be had the conversion fails
+// with the "could not malloc 4 MB tmp" text and leaves the destination empty. A wide
+// destination that already has room for the worst case is decoded into directly: no
+// result can change its capacity.
 #include "qvbase/QvUtf16String.h"
 
 #include <cstddef>
@@ -32,9 +33,13 @@ const char kToUtf16InvalidSequence[] =
 const char kToUtf8NullArgument[] = "ERROR QvUtf16String::ConvertUtf16QvStringToUtf8, NULL src arg";
 const char kToUtf8OverLimit[] =
     "ERROR QvUtf16String::ConvertUtf16QvStringToUtf8, ConvertUTF16toUTF8 failed";
+const char kToUtf16NoWorkBlock[] =
+    "ERROR QvUtf16String::ConvertUtf8QvStringToUtf16, could not malloc 4 MB tmp";
+const char kToUtf8NoWorkBlock[] =
+    "ERROR QvUtf16String::ConvertUtf16QvStringToUtf8, could not malloc 4 MB tmp";
 
-// Texts up to these sizes convert in one pass through a stack area of 1500 bytes; longer
-// ones are measured first and then converted straight into the destination.
+// Texts up to these sizes convert through a stack area of 1500 bytes; longer ones through
+// a heap block.
 const int64_t kShortTextBytes = 750;
 const int64_t kShortTextUnits = 500;
 
@@ -121,19 +126,21 @@ inline void NarrowAsciiUnits(const char16_t* p, uint8_t* out) {
 }
 #endif
 
-// Number of UTF-16 units the decoder produces for the whole source, or -1 when it stops
-// early: a truncated or illegal sequence, or more than kMaxUtf16Units units. With
-// kWrite the units also go to out, which has room for one unit per source byte.
-template <bool kWrite>
-int64_t ScanUtf8(const uint8_t* source, int64_t size, char16_t* out) {
+// Units the decoder produces for the whole source, written to out, or -1 when it stops
+// early: a truncated or illegal sequence, or more than kMaxUtf16Units units. out has room
+// for one unit per source byte, or for kMaxUtf16Units + kDecodeOvershoot units when the
+// source is longer than that: the limit is checked once per ASCII block and once per
+// stretch of characters, so up to kDecodeOvershoot units may be written beyond it first.
+const int64_t kDecodeOvershoot = 4 * kAsciiBlock + 4;
+
+int64_t DecodeUtf8(const uint8_t* source, int64_t size, char16_t* out) {
     const int64_t limit = QvUtf16String::kMaxUtf16Units;
     int64_t units = 0;
     int64_t i = 0;
     while (i < size) {
         // Each ASCII byte is one unit, so an ASCII run needs no decoding.
-        while (i + kAsciiBlock <= size && IsAsciiBlock(source + i)) {
-            if (kWrite)
-                WidenAsciiBlock(source + i, out + units);
+        while (i + kAsciiBlock <= size && units <= limit && IsAsciiBlock(source + i)) {
+            WidenAsciiBlock(source + i, out + units);
             i += kAsciiBlock;
             units += kAsciiBlock;
         }
@@ -144,17 +151,13 @@ int64_t ScanUtf8(const uint8_t* source, int64_t size, char16_t* out) {
         while (i < stop) {
             const uint32_t lead = source[i];
             if (lead < 0x80) {
-                if (kWrite)
-                    out[units] = char16_t(lead);
+                out[units] = char16_t(lead);
                 ++i;
                 ++units;
-            } else if (lead < 0xC2) {
-                return -1;  // a continuation byte, or an overlong two-byte lead
             } else if (lead < 0xE0) {
-                if (i + 1 >= size || !IsContinuation(source[i + 1]))
-                    return -1;
-                if (kWrite)
-                    out[units] = char16_t(((lead & 0x1F) << 6) | (source[i + 1] & 0x3F));
+                if (lead < 0xC2 || i + 1 >= size || !IsContinuation(source[i + 1]))
+                    return -1;  // a continuation byte or an overlong lead; a cut sequence
+                out[units] = char16_t(((lead & 0x1F) << 6) | (source[i + 1] & 0x3F));
                 i += 2;
                 ++units;
             } else if (lead < 0xF0) {
@@ -164,10 +167,19 @@ int64_t ScanUtf8(const uint8_t* source, int64_t size, char16_t* out) {
                 if (!IsContinuation(uint8_t(second)) || (lead == 0xE0 && second < 0xA0) ||
                     !IsContinuation(source[i + 2]))
                     return -1;
-                if (kWrite)
-                    out[units] = char16_t(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | (source[i + 2] & 0x3F));
+                // Encoded surrogates come out unpaired, as they are.
+                out[units] = char16_t(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | (source[i + 2] & 0x3F));
                 i += 3;
                 ++units;
+                // Text in one script (CJK above all) runs on in three-byte sequences whose
+                // lead needs no check beyond the continuation bytes (0xE1..0xEF).
+                while (i + 2 < stop && source[i] >= 0xE1 && source[i] <= 0xEF && IsContinuation(source[i + 1]) &&
+                       IsContinuation(source[i + 2])) {
+                    out[units] = char16_t(((source[i] & 0x0Fu) << 12) | ((source[i + 1] & 0x3Fu) << 6) |
+                                          (source[i + 2] & 0x3F));
+                    i += 3;
+                    ++units;
+                }
             } else if (lead <= 0xF4) {
                 if (i + 3 >= size)
                     return -1;
@@ -177,11 +189,9 @@ int64_t ScanUtf8(const uint8_t* source, int64_t size, char16_t* out) {
                                                      : IsContinuation(uint8_t(second)) && (lead != 0xF0 || second >= 0x90);
                 if (!secondFits || !IsContinuation(source[i + 2]) || !IsContinuation(source[i + 3]))
                     return -1;
-                if (kWrite) {
-                    const uint32_t value = FourByteValue(source + i) - 0x10000;
-                    out[units] = char16_t(0xD800 + (value >> 10));
-                    out[units + 1] = char16_t(0xDC00 + (value & 0x3FF));
-                }
+                const uint32_t value = FourByteValue(source + i) - 0x10000;
+                out[units] = char16_t(0xD800 + (value >> 10));
+                out[units + 1] = char16_t(0xDC00 + (value & 0x3FF));
                 i += 4;
                 units += 2;
             } else {
@@ -190,42 +200,6 @@ int64_t ScanUtf8(const uint8_t* source, int64_t size, char16_t* out) {
         }
     }
     return units <= limit ? units : -1;
-}
-
-inline int64_t MeasureUtf8AsUtf16(const uint8_t* source, int64_t size) {
-    return ScanUtf8<false>(source, size, nullptr);
-}
-
-// Decodes a source that MeasureUtf8AsUtf16 accepted; out has room for every unit.
-void DecodeUtf8ToUtf16(const uint8_t* source, int64_t size, char16_t* out) {
-    int64_t i = 0;
-    while (i < size) {
-        while (i + kAsciiBlock <= size && IsAsciiBlock(source + i)) {
-            WidenAsciiBlock(source + i, out);
-            i += kAsciiBlock;
-            out += kAsciiBlock;
-        }
-        const int64_t stop = i + 4 * kAsciiBlock < size ? i + 4 * kAsciiBlock : size;
-        while (i < stop) {
-            const uint32_t lead = source[i];
-            if (lead < 0x80) {
-                *out++ = char16_t(lead);
-                ++i;
-            } else if (lead < 0xE0) {
-                *out++ = char16_t(((lead & 0x1F) << 6) | (source[i + 1] & 0x3F));
-                i += 2;
-            } else if (lead < 0xF0) {
-                // Encoded surrogates come out unpaired, as they are.
-                *out++ = char16_t(((lead & 0x0F) << 12) | ((source[i + 1] & 0x3Fu) << 6) | (source[i + 2] & 0x3F));
-                i += 3;
-            } else {
-                const uint32_t value = FourByteValue(source + i) - 0x10000;
-                *out++ = char16_t(0xD800 + (value >> 10));
-                *out++ = char16_t(0xDC00 + (value & 0x3FF));
-                i += 4;
-            }
-        }
-    }
 }
 
 inline bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -246,82 +220,148 @@ inline int Utf8SizeAt(const char16_t* units, int64_t count, int64_t i, int* unit
     return 3;
 }
 
-// Encodes units up to (not including) the first 0 unit or the end; out has room.
-// Returns the number of bytes written.
-int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText) {
-    uint8_t* out = reinterpret_cast<uint8_t*>(outText);
+// Room the encoder may use beyond kMaxUtf8Bytes before it notices the limit (kBounded).
+const int64_t kEncodeOvershoot = kUnitBlock + 8;
+
+// Encodes units up to (not including) the first 0 unit or the end into out and returns
+// the number of bytes written; *stop receives the index of that 0 unit (or count). With
+// kBounded the encoder gives up with -1 as soon as more than kMaxUtf8Bytes bytes are
+// written, and out has room for kMaxUtf8Bytes + kEncodeOvershoot bytes; otherwise out has
+// room for three bytes per unit, which every source of up to kMaxUtf8Bytes / 3 units fits.
+template <bool kBounded>
+int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, int64_t* stop) {
+    uint8_t* const start = reinterpret_cast<uint8_t*>(outText);
+    uint8_t* out = start;
+    const int64_t limit = QvUtf16String::kMaxUtf8Bytes;
     int64_t i = 0;
     for (;;) {
-        while (i + kUnitBlock <= count && IsNonZeroAsciiUnits(units + i)) {
+        while (i + kUnitBlock <= count && (!kBounded || out - start <= limit) && IsNonZeroAsciiUnits(units + i)) {
             NarrowAsciiUnits(units + i, out);
             i += kUnitBlock;
             out += kUnitBlock;
         }
-        if (i >= count || units[i] == 0)
-            return int64_t(out - reinterpret_cast<uint8_t*>(outText));
+        if (kBounded && out - start > limit)
+            return -1;
+        if (i >= count || units[i] == 0) {
+            *stop = i;
+            return int64_t(out - start);
+        }
         uint32_t value = units[i];
         if (value < 0x80) {
             *out++ = uint8_t(value);
             ++i;
             continue;
         }
+        if (value < 0x800) {
+            out[0] = uint8_t(0xC0 | (value >> 6));
+            out[1] = uint8_t(0x80 | (value & 0x3F));
+            out += 2;
+            ++i;
+            continue;
+        }
         if (IsHighSurrogate(char16_t(value)) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
             value = 0x10000 + ((value - 0xD800) << 10) + (uint32_t(units[i + 1]) - 0xDC00);
+            out[0] = uint8_t(0xF0 | (value >> 18));
+            out[1] = uint8_t(0x80 | ((value >> 12) & 0x3F));
+            out[2] = uint8_t(0x80 | ((value >> 6) & 0x3F));
+            out[3] = uint8_t(0x80 | (value & 0x3F));
+            out += 4;
             i += 2;
-        } else {
+            continue;
+        }
+        // Any other unit, an unpaired surrogate included, stands for itself.
+        out[0] = uint8_t(0xE0 | (value >> 12));
+        out[1] = uint8_t(0x80 | ((value >> 6) & 0x3F));
+        out[2] = uint8_t(0x80 | (value & 0x3F));
+        out += 3;
+        ++i;
+        // A run of such units (text in one script) outside the surrogate range.
+        while (i < count && (!kBounded || out - start <= limit)) {
+            const uint32_t unit = units[i];
+            if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF))
+                break;
+            out[0] = uint8_t(0xE0 | (unit >> 12));
+            out[1] = uint8_t(0x80 | ((unit >> 6) & 0x3F));
+            out[2] = uint8_t(0x80 | (unit & 0x3F));
+            out += 3;
             ++i;
         }
-        if (value < 0x800) {
-            *out++ = uint8_t(0xC0 | (value >> 6));
-        } else if (value < 0x10000) {
-            *out++ = uint8_t(0xE0 | (value >> 12));
-            *out++ = uint8_t(0x80 | ((value >> 6) & 0x3F));
-        } else {
-            *out++ = uint8_t(0xF0 | (value >> 18));
-            *out++ = uint8_t(0x80 | ((value >> 12) & 0x3F));
-            *out++ = uint8_t(0x80 | ((value >> 6) & 0x3F));
-        }
-        *out++ = uint8_t(0x80 | (value & 0x3F));
     }
 }
 
+// True when bytes already produced plus the UTF-8 size of units[from, count) stay within
+// kMaxUtf8Bytes: the limit counts the whole source, also what follows a 0 unit.
+bool RestFitsUtf8Limit(const char16_t* units, int64_t count, int64_t from, int64_t bytes) {
+    const int64_t limit = QvUtf16String::kMaxUtf8Bytes;
+    for (int64_t i = from; i < count;) {
+        // Done once every remaining unit fits even at the most bytes a unit takes (3).
+        if (bytes + 3 * (count - i) <= limit)
+            return true;
+        int taken;
+        bytes += Utf8SizeAt(units, count, i, &taken);
+        if (bytes > limit)
+            return false;
+        i += taken;
+    }
+    return true;
+}
+
 // Converts size bytes of UTF-8 and appends the units to destination (which the callers
-// have emptied where the result replaces the text). Sets error on the fallback.
-void AppendConvertedUtf8(QvUtf16String* destination, const char* text, int64_t size,
+// have emptied where the result replaces the text). Sets error on the fallback. False
+// only when the work block of a long text cannot be had.
+bool AppendConvertedUtf8(QvUtf16String* destination, const char* text, int64_t size,
                          QvString* error) {
     const uint8_t* source = reinterpret_cast<const uint8_t*>(text);
-    // A short text is decoded once, into a stack area, and then copied; a longer one is
-    // measured first and decoded straight into the destination.
     char16_t area[kShortTextBytes];
-    const bool isShort = size <= kShortTextBytes;
-    int64_t units = isShort ? ScanUtf8<true>(source, size, area) : MeasureUtf8AsUtf16(source, size);
-    bool widen = units < 0;
+    char16_t* work = area;
+    bool ownBlock = false;
+    if (size > kShortTextBytes) {
+        const int64_t most = QvUtf16String::kMaxUtf16Units + kDecodeOvershoot;
+        const int64_t workUnits = size < most ? size : most;
+        // A destination that already has room for the longest possible result keeps its
+        // capacity whatever the result is, so it can be written directly.
+        if (destination->GetBuffer() &&
+            destination->GetLength() + 2 * workUnits + 2 <= destination->GetCapacity()) {
+            work = destination->GetBuffer() + destination->GetLength() / 2;
+        } else {
+            work = static_cast<char16_t*>(QvPlatform::Malloc(size_t(workUnits) * 2));
+            ownBlock = true;
+        }
+        if (!work) {
+            if (error)
+                error->Set(kToUtf16NoWorkBlock);
+            return false;
+        }
+    }
+    int64_t units = DecodeUtf8(source, size, work);
+    const bool widen = units < 0;
     if (widen) {
         units = size < QvUtf16String::kMaxUtf16Units ? size : QvUtf16String::kMaxUtf16Units;
         if (error)
             error->Set(kToUtf16InvalidSequence);
     }
-    if (units == 0)
-        return;
-    int64_t oldLength = destination->GetLength();
-    int64_t newLength = oldLength + 2 * units;
-    // A failed reallocation leaves the destination without a buffer; a length the
-    // capacity field cannot hold leaves it empty.
-    if (newLength > INT32_MAX - 2 || !destination->EnsureCapacity(int32_t(newLength))) {
-        if (destination->GetBuffer())
-            destination->SetLength(0);
-        return;
+    if (units > 0) {
+        int64_t oldLength = destination->GetLength();
+        int64_t newLength = oldLength + 2 * units;
+        // A failed reallocation leaves the destination without a buffer; a length the
+        // capacity field cannot hold leaves it empty.
+        if (newLength > INT32_MAX - 2 || !destination->EnsureCapacity(int32_t(newLength))) {
+            if (destination->GetBuffer())
+                destination->SetLength(0);
+        } else {
+            char16_t* out = destination->GetBuffer() + oldLength / 2;
+            if (widen) {
+                for (int64_t i = 0; i < units; ++i)
+                    out[i] = char16_t(source[i]);  // each byte read as Latin-1
+            } else if (out != work) {
+                std::memcpy(out, work, size_t(units) * 2);
+            }
+            destination->SetLength(int32_t(newLength));
+        }
     }
-    char16_t* out = destination->GetBuffer() + oldLength / 2;
-    if (widen) {
-        for (int64_t i = 0; i < units; ++i)
-            out[i] = char16_t(source[i]);  // each byte read as Latin-1
-    } else if (isShort) {
-        std::memcpy(out, area, size_t(units) * 2);
-    } else {
-        DecodeUtf8ToUtf16(source, size, out);
-    }
-    destination->SetLength(int32_t(newLength));
+    if (ownBlock)
+        QvPlatform::Free(work);
+    return true;
 }
 }  // namespace
 
@@ -454,8 +494,7 @@ bool QvUtf16String::ConvertUtf8QvStringToUtf16(const QvString* source,
     destination->Set(nullptr, 0);
     if (error)
         error->Set("");
-    AppendConvertedUtf8(destination, source->GetText(), source->GetLength(), error);
-    return true;
+    return AppendConvertedUtf8(destination, source->GetText(), source->GetLength(), error);
 }
 
 bool QvUtf16String::ConvertUtf16QvStringToUtf8(const QvUtf16String* source,
@@ -472,65 +511,34 @@ bool QvUtf16String::ConvertUtf16QvStringToUtf8(const QvUtf16String* source,
     // The limit applies to the whole source, the result only reaches the first 0 unit.
     const char16_t* units = source->GetText();
     const int64_t count = source->GetUnitCount();
-    if (count <= kShortTextUnits) {
-        // Short: encoded once, into a stack area (it cannot reach the limit), then copied.
-        char area[3 * kShortTextUnits];
-        int64_t textBytes = EncodeUtf16ToUtf8(units, count, area);
-        if (textBytes == 0)
-            return true;
-        int32_t oldLength = destination->GetLength();
-        if (!destination->EnsureCapacity(int32_t(oldLength + textBytes), true))
-            return true;  // the destination dropped its buffer, as a failed append leaves it
-        std::memcpy(destination->GetBuffer() + oldLength, area, size_t(textBytes));
-        destination->SetLength(int32_t(oldLength + textBytes));
-        return true;
-    }
-    int64_t textBytes = 0;
-    int64_t totalBytes = 0;
-    bool beforeZero = true;
-    for (int64_t i = 0; i < count;) {
-        if (beforeZero) {
-            // An ASCII run takes one byte per unit.
-            int64_t run = 0;
-            while (i + run + kUnitBlock <= count && IsNonZeroAsciiUnits(units + i + run))
-                run += kUnitBlock;
-            i += run;
-            textBytes += run;
-            totalBytes += run;
-            if (totalBytes > kMaxUtf8Bytes) {
-                if (error)
-                    error->Set(kToUtf8OverLimit);
-                return false;
-            }
-            if (i >= count)
-                break;
-        }
-        if (units[i] == 0) {
-            beforeZero = false;
-            // Past the first 0 only the total matters, and it cannot exceed the limit when
-            // every remaining unit takes the most bytes one unit can (3).
-            if (totalBytes + 3 * (count - i) <= kMaxUtf8Bytes)
-                break;
-        }
-        int taken;
-        int bytes = Utf8SizeAt(units, count, i, &taken);
-        totalBytes += bytes;
-        if (beforeZero)
-            textBytes += bytes;
-        if (totalBytes > kMaxUtf8Bytes) {
+    char area[3 * kShortTextUnits];
+    char* work = area;
+    const bool bounded = 3 * count > kMaxUtf8Bytes;
+    if (count > kShortTextUnits) {
+        const int64_t most = kMaxUtf8Bytes + kEncodeOvershoot;
+        work = static_cast<char*>(QvPlatform::Malloc(size_t(bounded ? most : 3 * count)));
+        if (!work) {
             if (error)
-                error->Set(kToUtf8OverLimit);
+                error->Set(kToUtf8NoWorkBlock);
             return false;
         }
-        i += taken;
     }
-
-    if (textBytes == 0)
-        return true;
-    int32_t oldLength = destination->GetLength();
-    if (!destination->EnsureCapacity(int32_t(oldLength + textBytes), true))
-        return true;  // the destination dropped its buffer, as a failed append leaves it
-    EncodeUtf16ToUtf8(units, count, destination->GetBuffer() + oldLength);
-    destination->SetLength(int32_t(oldLength + textBytes));
-    return true;
+    int64_t stop = count;
+    int64_t textBytes = bounded ? EncodeUtf16ToUtf8<true>(units, count, work, &stop)
+                                : EncodeUtf16ToUtf8<false>(units, count, work, &stop);
+    bool fits = textBytes >= 0 && (!bounded || RestFitsUtf8Limit(units, count, stop, textBytes));
+    if (!fits) {
+        if (error)
+            error->Set(kToUtf8OverLimit);
+    } else if (textBytes > 0) {
+        int32_t oldLength = destination->GetLength();
+        // A failed growth drops the destination's buffer, as a failed append leaves it.
+        if (destination->EnsureCapacity(int32_t(oldLength + textBytes), true)) {
+            std::memcpy(destination->GetBuffer() + oldLength, work, size_t(textBytes));
+            destination->SetLength(int32_t(oldLength + textBytes));
+        }
+    }
+    if (work != area)
+        QvPlatform::Free(work);
+    return fits;
 }
