@@ -8,41 +8,14 @@
 
 #include <string>
 
+#include "QvToolWin32.h"
+
 namespace {
 
 constexpr const wchar_t* kCallsFileName = L"qvbui_calls.txt";
 constexpr const wchar_t* kShowVariable = L"QV_STANDIN_SHOW";
 constexpr UINT kShowMilliseconds = 4000;
 constexpr UINT_PTR kCloseTimer = 1;
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(size_t(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
-    return utf8;
-}
-
-// The program name ends at its closing quote, or at the first blank or tab when it is
-// not quoted; the blanks after it are not part of the argument.
-std::wstring ArgumentString(const wchar_t* commandLine) {
-    const wchar_t* p = commandLine;
-    if (*p == L'"') {
-        ++p;
-        while (*p && *p != L'"')
-            ++p;
-        if (*p)
-            ++p;
-    } else {
-        while (*p && *p != L' ' && *p != L'\t')
-            ++p;
-    }
-    while (*p == L' ' || *p == L'\t')
-        ++p;
-    return std::wstring(p);
-}
 
 std::wstring CallsFilePath() {
     wchar_t module[MAX_PATH * 4];

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "QvTempDir.h"
+#include "QvTestInstallation.h"
 #include "QvTestSystem.h"
 #include "config/QvInfoManagerTestHooks.h"
 #include "config/QvUiUtilTestHooks.h"
@@ -26,11 +27,9 @@
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvUiUtil.h"
-#include "system/QvSystemTestHooks.h"
 
 namespace {
 
-const uint64_t kFakeFileTime = (1710496800000ULL + 11644473600000ULL) * 10000;
 const char* const kTempVariables[] = {"TMPDIR", "TMP", "TEMP"};
 
 // The ways a file can be hostile; Intact is the reference.
@@ -93,50 +92,11 @@ std::string SendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
     return bytes;
 }
 
-class QvHostileFiles : public QvTempDirTest {
+class QvHostileFiles : public QvTestInstallation {
 protected:
     void SetUp() override {
-        QvTempDirTest::SetUp();
-        QvPlatformTest::SetFakeFileTime(kFakeFileTime);
-        std::string installDir = temp.MakeDir("install");
-        dataDir = temp.MakeDir("data");
-        tempDir = temp.MakeDir("tmp");
+        QvTestInstallation::SetUp();
         temp.MakeDir("elsewhere");
-        ASSERT_TRUE(QvTestSystem::UseRegistryStore(temp.MakeDir("registry")));
-        ASSERT_TRUE(QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, "Software\\Velbrook",
-                                                      "installdir", installDir));
-        temp.MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + dataDir + "\" />\n");
-        temp.MakeDir("data\\qvreports");
-        for (const char* name : kTempVariables) {
-            bool isSet = false;
-            savedTempVariables.push_back(QvTestSystem::GetEnv(name, &isSet));
-            savedTempVariablesSet.push_back(isSet);
-            ASSERT_TRUE(QvTestSystem::SetEnv(name, tempDir));
-        }
-        QvPlatformTest::ResetTempDirCache();
-        QvSystemTest::ResetDirectoryCaches();
-        QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-        QvInfoManagerTest::SetFakeHostName(true, "hostile");
-        QvUiUtilTest::ResetModule();
-        ASSERT_TRUE(QvSystem::SetLocaleCode("en_US"));
-        SetLogDirectory(temp.MakeDir("data\\logs").c_str());
-    }
-
-    void TearDown() override {
-        QvUiUtilTest::ResetModule();
-        SetLogDirectory(nullptr);
-        for (size_t i = 0; i < savedTempVariables.size(); ++i) {
-            if (savedTempVariablesSet[i])
-                QvTestSystem::SetEnv(kTempVariables[i], savedTempVariables[i]);
-            else
-                QvTestSystem::UnsetEnv(kTempVariables[i]);
-        }
-        QvPlatformTest::ResetTempDirCache();
-        QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-        QvInfoManagerTest::UseRealHostName();
-        QvSystemTest::ResetDirectoryCaches();
-        QvSystemTest::ResetLocaleOverride();
-        QvPlatformTest::UseRealClock();
     }
 
     // Puts the hostile form of intact at path. False (with the test skipped) when the
@@ -211,12 +171,10 @@ protected:
         for (const std::string& dir : {root, dataDir, dataDir + "\\qvreports", tempDir})
             if (!QvTestFs::MakeDir(dir))
                 return false;
-        if (!QvTestFs::WriteFile(temp.Join("install\\qvinstall.xml"), "<qvinstall datadir=\"" + dataDir + "\" />\n"))
-            return false;
+        WriteInstallConfig(dataDir);
         for (const char* name : kTempVariables)
             QvTestSystem::SetEnv(name, tempDir);
         QvPlatformTest::ResetTempDirCache();
-        QvSystemTest::ResetDirectoryCaches();
         QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
         QvUiUtilTest::ResetModule();
         return true;
@@ -229,13 +187,9 @@ protected:
         std::string path;
     };
 
-    std::string dataDir;
-    std::string tempDir;
     std::unique_ptr<QvTempTree> memoryRoot;
     int memoryRoots = 0;
     int links = 0;
-    std::vector<std::string> savedTempVariables;
-    std::vector<bool> savedTempVariablesSet;
 };
 
 std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }

@@ -15,6 +15,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "QvToolPosix.h"
+
 static std::string Native(std::string path) {
     for (char& c : path)
         if (c == '\\')
@@ -31,16 +33,6 @@ static bool ReadAll(const std::string& path, std::string* content) {
     while ((n = fread(buffer, 1, sizeof(buffer), file)) > 0)
         content->append(buffer, n);
     return fclose(file) == 0;
-}
-
-static bool WriteWhole(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".part";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = fwrite(content.data(), 1, content.size(), file) == content.size();
-    ok = fclose(file) == 0 && ok;
-    return ok && rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 static long long NowMillis() {

@@ -14,6 +14,8 @@
 #include <cwchar>
 #include <string>
 
+#include "QvToolWin32.h"
+
 static bool ReadAll(const wchar_t* path, std::string* content) {
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -26,18 +28,6 @@ static bool ReadAll(const wchar_t* path, std::string* content) {
         content->append(buffer, got);
     CloseHandle(file);
     return ok;
-}
-
-static bool WriteWhole(const std::wstring& path, const std::string& content) {
-    std::wstring temporary = path + L".part";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
-    ok = CloseHandle(file) && ok;
-    return ok && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 // One rewrite in place: the file is empty from the truncation until the write is done.
