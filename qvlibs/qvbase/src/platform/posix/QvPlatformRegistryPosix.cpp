@@ -21,26 +21,13 @@
 
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
+#include "platform/posix/QvRegistryStorePosix.h"
 
 namespace {
 
-const char* const kRegistryRootVariable = "QV_REGISTRY_ROOT";
-const char* const kDefaultValueFileName = "@";
 // Value files above this size are refused without reading them: their text could never
 // fit any buffer the callers pass.
 const off_t kMaxValueFileSize = 1 << 20;
-
-const char* RootFolderName(uint32_t rootKey) {
-    switch (rootKey) {
-    case 0x80000000u: return "HKEY_CLASSES_ROOT";
-    case 0x80000001u: return "HKEY_CURRENT_USER";
-    case 0x80000002u: return "HKEY_LOCAL_MACHINE";
-    case 0x80000003u: return "HKEY_USERS";
-    case 0x80000005u: return "HKEY_CURRENT_CONFIG";
-    case 0x80000006u: return "HKEY_DYN_DATA";
-    default: return nullptr;
-    }
-}
 
 bool IsForbiddenName(const char* name, size_t length) {
     return (length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.');
@@ -97,8 +84,8 @@ namespace QvPlatform {
 bool QueryRegistryValue(uint32_t rootKey, const QvUtf16String* keyPath,
                         const QvUtf16String* valueName, void* data, uint32_t* dataBytes,
                         uint32_t* type) {
-    const char* rootFolder = RootFolderName(rootKey);
-    const char* storeRoot = getenv(kRegistryRootVariable);
+    const char* rootFolder = QvRegistryStore::RootFolderName(rootKey);
+    const char* storeRoot = getenv(QvRegistryStore::kRootVariable);
     if (!rootFolder || !storeRoot || !storeRoot[0] || !keyPath || !valueName || !data || !dataBytes || !type)
         return false;
 
@@ -122,7 +109,7 @@ bool QueryRegistryValue(uint32_t rootKey, const QvUtf16String* keyPath,
     if (!AppendKeyPath(&path, &utf8KeyPath))
         return false;
     path.Append("/");
-    path.Append(utf8ValueName.GetLength() > 0 ? utf8ValueName.GetText() : kDefaultValueFileName);
+    path.Append(utf8ValueName.GetLength() > 0 ? utf8ValueName.GetText() : QvRegistryStore::kDefaultValueFileName);
 
     QvString content;
     if (!ReadValueFile(path.GetText(), &content))

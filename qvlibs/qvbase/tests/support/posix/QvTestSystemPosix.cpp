@@ -12,24 +12,13 @@
 #include <unistd.h>
 
 #include "QvTempDir.h"
+#include "platform/posix/QvRegistryStorePosix.h"
 
 namespace {
 
-const char* RootFolderName(uint32_t root) {
-    switch (root) {
-    case 0x80000000u: return "HKEY_CLASSES_ROOT";
-    case 0x80000001u: return "HKEY_CURRENT_USER";
-    case 0x80000002u: return "HKEY_LOCAL_MACHINE";
-    case 0x80000003u: return "HKEY_USERS";
-    case 0x80000005u: return "HKEY_CURRENT_CONFIG";
-    case 0x80000006u: return "HKEY_DYN_DATA";
-    default: return nullptr;
-    }
-}
-
 bool KeyFolder(uint32_t root, const std::string& keyPath, bool create, std::string* folder) {
-    const char* store = getenv("QV_REGISTRY_ROOT");
-    const char* rootName = RootFolderName(root);
+    const char* store = getenv(QvRegistryStore::kRootVariable);
+    const char* rootName = QvRegistryStore::RootFolderName(root);
     if (!store || !store[0] || !rootName)
         return false;
     std::string path = std::string(store) + "\\" + rootName;
@@ -49,7 +38,7 @@ bool KeyFolder(uint32_t root, const std::string& keyPath, bool create, std::stri
 }
 
 std::string ValueFile(const std::string& folder, const std::string& valueName) {
-    return folder + "\\" + (valueName.empty() ? std::string("@") : valueName);
+    return folder + "\\" + (valueName.empty() ? std::string(QvRegistryStore::kDefaultValueFileName) : valueName);
 }
 
 std::string Native(std::string path) {
@@ -64,7 +53,7 @@ std::string Native(std::string path) {
 
 namespace QvTestSystem {
 
-bool UseRegistryStore(const std::string& folder) { return SetEnv("QV_REGISTRY_ROOT", folder); }
+bool UseRegistryStore(const std::string& folder) { return SetEnv(QvRegistryStore::kRootVariable, folder); }
 
 bool WriteRegistryString(uint32_t root, const std::string& keyPath, const std::string& valueName,
                          const std::string& utf8Value) {
