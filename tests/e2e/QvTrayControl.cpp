@@ -3,6 +3,7 @@
 #include "QvTrayControl.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 namespace QvTrayControl {
 
@@ -72,6 +73,41 @@ bool DeleteIcon(HWND trayWindow) {
 
 bool PostIconMouseMessage(HWND trayWindow, UINT mouseMessage) {
     return trayWindow && PostMessageW(trayWindow, kIconCallbackMessage, kIconId, mouseMessage);
+}
+
+namespace {
+// Suspends (hold) or resumes every thread of a process; the number of threads reached.
+int HoldThreads(DWORD processId, bool hold) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int reached = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId)
+            continue;
+        if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
+            reached += (hold ? SuspendThread(thread) : ResumeThread(thread)) != DWORD(-1) ? 1 : 0;
+            CloseHandle(thread);
+        }
+    }
+    CloseHandle(snapshot);
+    return reached;
+}
+}  // namespace
+
+bool PostIconMouseMessageBurst(HWND trayWindow, const std::vector<UINT>& mouseMessages) {
+    DWORD processId = 0;
+    if (!trayWindow || !GetWindowThreadProcessId(trayWindow, &processId))
+        return false;
+    bool held = HoldThreads(processId, true) > 0;
+    bool posted = true;
+    for (UINT message : mouseMessages)
+        posted = PostIconMouseMessage(trayWindow, message) && posted;
+    if (held)
+        HoldThreads(processId, false);
+    return posted;
 }
 
 bool BroadcastTaskbarCreated() {

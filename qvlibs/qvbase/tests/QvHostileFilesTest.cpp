@@ -195,8 +195,8 @@ TEST_F(QvHostileFiles, SendLogsStatusNeedsAWholeRecord) {
 // The writer: QvStatusRewriter, copied into the test's folder and started detached. It
 // rewrites a file in place (truncate, then write) as fast as it can, alternating two
 // contents, until the test leaves a stop file (or a minute has passed), then reports its
-// rewrite count. Waiting for it is waiting for another process: real time, at most 30 s
-// (Wine may have to start up).
+// rewrite count. Both directions are handshakes: its report says "running" once it has
+// rewritten the file, and its final report answers the stop file.
 class WriterProcess {
 public:
     WriterProcess(QvTempDir& temp, const std::string& target, const std::string& first, const std::string& second)
@@ -226,10 +226,8 @@ public:
 private:
     std::string Path(const char* name) const { return temp.Join(folder + name); }
     bool WaitForReport(const char* start) {
-        for (int waited = 0; waited <= 30000; waited += 10, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
-            if (QvTestFs::ReadFile(Path("report"), &report) && report.rfind(start, 0) == 0)
-                return true;
-        return false;
+        return QvTestSystem::WaitForHandshake(
+            [&] { return QvTestFs::ReadFile(Path("report"), &report) && report.rfind(start, 0) == 0; });
     }
     static inline int runs = 0;
     QvTempDir& temp;

@@ -8,7 +8,6 @@
 
 #include "QvTempDir.h"
 #include "QvTestSystem.h"
-#include "platform/QvPlatformClock.h"
 #include "qvbase/QvString.h"
 
 namespace {
@@ -28,16 +27,10 @@ protected:
         QvString line(commandLine.c_str());
         return QvSystem::RunCommand(&line);
     }
-    // The record the program writes next to itself; a started program gets 30 s to leave
-    // it (Wine may have to start up).
+    // The record the program writes next to itself once it has run.
     static bool WaitForRecord(const std::string& program, std::string* content, const char* suffix = "") {
         std::string record = program.substr(0, program.find_last_of('\\') + 1) + "QvArgRecorder.out" + suffix;
-        for (int waited = 0; waited <= 30000; waited += 50) {
-            if (QvTestFs::ReadFile(record, content))
-                return true;
-            QvPlatform::Sleep(50);
-        }
-        return false;
+        return QvTestSystem::WaitForHandshake([&] { return QvTestFs::ReadFile(record, content); });
     }
 
     std::string spacedProgram = temp.Join("Program Files\\Velbrook\\" QV_ARG_RECORDER_FILE_NAME);

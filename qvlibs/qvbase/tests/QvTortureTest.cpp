@@ -1,18 +1,27 @@
 // Allocation-failure torture: each operation of the table runs once to count its
-// allocations, then once per allocation with exactly that one failing. Each run must end
-// with the full result or in the documented failure state, never in a crash; the
-// sanitizer build's leak checker proves that no failure path leaks.
+// allocations, then once per allocation with exactly that one failing, and once per
+// allocation with that one and every later one failing (a machine that stays out of
+// memory). Each run must return, under a watchdog, with the full result or in the
+// documented failure state, never in a crash; the sanitizer build's leak checker proves
+// that no failure path leaks.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "QvTempDir.h"
+#include "QvTestInstallation.h"
 #include "config/QvInfoManagerTestHooks.h"
+#include "config/QvUiUtilTestHooks.h"
 #include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFile.h"
@@ -21,6 +30,7 @@
 #include "qvbase/QvInfoManager.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
+#include "qvbase/QvUiUtil.h"
 #include "qvbase/QvUtf16String.h"
 
 namespace {
@@ -246,26 +256,86 @@ std::vector<TortureCase> AllCases() {
     };
 }
 
-// Runs one case: the count, then every failure point. Returns the documented failures.
-long long Torture(const TortureCase& torture, long long* allocationsOut = nullptr) {
+enum class Mode { OneAllocation, FromThereOn };
+
+// Ends the process with a message when a run has not returned within the limit: an
+// operation that loops while memory stays short must be seen, not waited for.
+class Watchdog {
+public:
+    static constexpr int kLimitSeconds = 10;
+    Watchdog() : thread([this] { Watch(); }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+    void Arm(const std::string& what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        running = what;
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kLimitSeconds);
+        armed = true;
+        wake.notify_all();
+    }
+    void Disarm() {
+        std::lock_guard<std::mutex> lock(mutex);
+        armed = false;
+    }
+
+private:
+    void Watch() {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!stopping) {
+            if (!armed) {
+                wake.wait(lock);
+            } else if (wake.wait_until(lock, deadline) == std::cv_status::timeout && armed &&
+                       std::chrono::steady_clock::now() >= deadline) {
+                std::fprintf(stderr, "[ watchdog ] %s: no return after %d s\n", running.c_str(), kLimitSeconds);
+                std::fflush(stderr);
+                std::_Exit(3);
+            }
+        }
+    }
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::string running;
+    std::chrono::steady_clock::time_point deadline;
+    bool armed = false, stopping = false;
+    std::thread thread;  // last: starts once the rest is built
+};
+
+// Runs one case: the count, then every failure point in the given mode. Returns the
+// documented failures.
+long long Torture(const TortureCase& torture, Mode mode, long long* allocationsOut = nullptr) {
     QvPlatformTest::FailAllocationNumber(0);
     Operation counted = torture.prepare();
     long long before = QvPlatformTest::GetAllocationCount();
     EXPECT_EQ(Outcome::Complete, counted()) << torture.name << ": fails without a failing allocation";
-    long long allocations = QvPlatformTest::GetAllocationCount() - before, documented = 0;
+    long long allocations = QvPlatformTest::GetAllocationCount() - before, documented = 0, passed = 0;
     counted = nullptr;
     EXPECT_GT(allocations, 0) << torture.name << ": allocates nothing";
+    const char* modeName = mode == Mode::OneAllocation ? "failing" : "and all later ones failing";
+    Watchdog watchdog;
     for (long long n = 1; n <= allocations; ++n) {
         Operation operation = torture.prepare();
-        QvPlatformTest::FailAllocationNumber(n);
+        watchdog.Arm(std::string(torture.name) + ", allocation " + std::to_string(n) + " " + modeName);
+        if (mode == Mode::OneAllocation)
+            QvPlatformTest::FailAllocationNumber(n);
+        else
+            QvPlatformTest::FailAllocationsFrom(n);
         Outcome outcome = operation();
         QvPlatformTest::FailAllocationNumber(0);
+        watchdog.Disarm();
         operation = nullptr;  // destroys what the case built, after the failure
-        EXPECT_NE(Outcome::Broken, outcome) << torture.name << ": allocation " << n << " of " << allocations << " failing";
+        EXPECT_TRUE(outcome != Outcome::Broken) << torture.name << ": allocation " << n << " of " << allocations << " "
+                                            << modeName;
         documented += outcome == Outcome::DocumentedFailure ? 1 : 0;
+        passed += outcome != Outcome::Broken ? 1 : 0;
     }
-    std::printf("[ torture  ] %-62s allocations %4lld, failure points passed %4lld (%lld documented failures)\n",
-                torture.name, allocations, allocations, documented);
+    std::printf("[ torture  ] %-58s %-7s allocations %4lld, failure points passed %4lld (%lld documented failures)\n",
+                torture.name, mode == Mode::OneAllocation ? "one" : "lasting", allocations, passed, documented);
     std::fflush(stdout);
     if (allocationsOut)
         *allocationsOut = allocations;
@@ -279,7 +349,12 @@ protected:
 
 // Some operations allocate only objects of their own whose later assignments allocate
 // afresh (a short conversion works in a stack area), so not every failure shows.
-TEST_P(QvTorture, EveryFailingAllocationLeavesTheDocumentedState) { Torture(AllCases().at(GetParam())); }
+TEST_P(QvTorture, EveryFailingAllocationLeavesTheDocumentedState) {
+    Torture(AllCases().at(GetParam()), Mode::OneAllocation);
+}
+TEST_P(QvTorture, LastingFailureFromEveryAllocationOnLeavesTheDocumentedState) {
+    Torture(AllCases().at(GetParam()), Mode::FromThereOn);
+}
 
 std::string CaseName(const ::testing::TestParamInfo<size_t>& info) {
     std::string out = std::to_string(info.param) + "_";
@@ -297,63 +372,201 @@ const char* const kSettingsFile =
     " excludefiletypes=\".tmp, LOG,bak\" scratch_vol_guid=\"v123456789012345678901234567\"\n"
     " net_auto_throttle=\"false\" num_backup_threads=\"4\" smartwatchfilesets=\"docs\">\n"
     "<qvblocked_network blocked_network_mac_addr=\"00:11:22\" blocked_network_name=\"cafe\" />\n"
+    "<qvblocked_network blocked_network_mac_addr=\"33:44:55\" blocked_network_name=\"home\" />\n"
     "<qvvolume qvVolumeGuid=\"vAAAAAAAAAAAAAAAAAAAAAAAAAAA\" mountPointPath=\"E:\" />\n"
     "<qvvolume qvVolumeGuid=\"vBBBBBBBBBBBBBBBBBBBBBBBBBBB\" mountPointPath=\"c:\\data\\\" />\n"
+    "<qvvolume qvVolumeGuid=\"vAAAAAAAAAAAAAAAAAAAAAAAAAAA\" mountPointPath=\"F:\" />\n"  // removed as a duplicate
     "<filesetdef filesetname=\"docs\" extensions=\"doc,pdf\" />\n"
     "<do_backup><qvdirfilter dir=\"C:\\Users\" whichfiles=\"smartwatchfilesets\" />"
     "<qvdirfilter dir=\"C:\\Temp\" whichfiles=\"none\" /></do_backup>\n"
     "</qvinfo>\n";
 
-class QvTortureFiles : public QvTempDirTest {
+// The readers of the client's files, on a whole installation: the clock stands still
+// (waits are counted, never slept) and the log is read back after each run.
+class QvTortureReaders : public QvTestInstallation {
 protected:
     void SetUp() override {
-        QvTempDirTest::SetUp();
-        QvPlatformTest::SetFakeFileTime(134116128000000000ull);  // waits cost nothing
-        path = temp.MakeFile("qvinfo.xml", kSettingsFile);
+        QvTestInstallation::SetUp();
+        ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, kSettingsFile));
+        temp.MakeFile("install\\qvbui_interface.xml",
+                      "<qvbui_interface><qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Help\" /></qvbui_interface>");
+        temp.MakeFile("data\\qvreports\\qvdc_synchostinfo.xml",
+                      "<qvdc_synchostinfo hide_icon=\"true\" enable_check_for_updates=\"false\" />");
+        // The send-logs record: sending, 7 of 10 done, no error; the rest of its 32 bytes 0.
+        std::string record(32, '\0');
+        record[0] = 2, record[8] = 7, record[16] = 10;
+        temp.MakeFile("tmp\\qv_sendlogs_ststus.shm", record);
     }
     void TearDown() override {
         QvPlatformTest::FailAllocationNumber(0);
-        QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-        QvInfoManagerTest::UseRealHostName();
-        QvPlatformTest::UseRealClock();
+        QvTestInstallation::TearDown();
     }
-    std::string path;
+    // Both modes of one case.
+    void TortureBoth(const TortureCase& torture) {
+        for (Mode mode : {Mode::OneAllocation, Mode::FromThereOn})
+            Torture(torture, mode);
+    }
+    // True when a line of the log holds one of the texts.
+    static bool LogExplains(const std::vector<std::string>& log, const std::vector<std::string>& texts) {
+        for (const std::string& line : log)
+            for (const std::string& text : texts)
+                if (line.find(text) != std::string::npos)
+                    return true;
+        return false;
+    }
 };
 
 // A failed status query fails the read; never empty text taken for the file.
-TEST_F(QvTortureFiles, WholeFileReadGivesTheBytesOrNothing) {
-    std::string p = path;
-    EXPECT_GT(Torture({"ReadFileToString", [p] {
-                           return Operation([p] {
-                               QvString text;
-                               bool read = QvFile::ReadFileToString(p.c_str(), &text);
-                               return Judge(read && HasText(text, kSettingsFile), !read && text.GetLength() == 0);
-                           });
-                       }}),
-              0);
+TEST_F(QvTortureReaders, WholeFileReadGivesTheBytesOrNothing) {
+    std::string p = settingsPath;
+    TortureBoth({"ReadFileToString", [p] {
+                     return Operation([p] {
+                         QvString text;
+                         bool read = QvFile::ReadFileToString(p.c_str(), &text);
+                         return Judge(read && HasText(text, kSettingsFile), !read && text.GetLength() == 0);
+                     });
+                 }});
 }
 
-// The reader retries a failed read and skips what it cannot take; whatever fails, the
-// record holds only values the reader can produce.
-TEST_F(QvTortureFiles, SettingsReadKeepsTheRecordConsistent) {
-    QvInfoManagerTest::SetQvInfoXmlPath(path.c_str());
-    QvInfoManagerTest::SetFakeHostName(true, "torturehost");
+// Whatever fails, the record holds only values the reader can produce, the two blocked-
+// network lists stay aligned, and (with memory back for the log) every volume, blocked
+// network and excluded folder left out is named in an error line.
+TEST_F(QvTortureReaders, SettingsReadKeepsTheRecordConsistentAndNamesWhatItLeftOut) {
     long long allocations = 0;
-    Torture({"ReadControlPanelSettingsFromQvInfoXmlFile", [] {
-                 return Operation([] {
-                     QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
-                     const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
-                     return Judge(s.numDaysWarnIfNoBackup == 3 && s.numBackupThreads == 4 &&
-                                      s.blockedNetworkMacAddrs.GetCount() == 1 && s.volumes.GetCount() == 2 &&
-                                      HasText(s.qvLogin, "user@example.com") && HasText(s.onlineHostname, "HOST"),
-                                  s.numDaysWarnIfNoBackup >= 0 && s.numDaysWarnIfNoBackup <= 7 &&
-                                      s.numBackupThreads >= 1 && s.numBackupThreads <= 200 &&
-                                      s.blockedNetworkMacAddrs.GetCount() == s.blockedNetworkNames.GetCount() &&
-                                      s.volumes.GetCount() <= 2 && s.excludedDirs.GetCount() <= 2);
-                 });
-             }},
-            &allocations);
+    bool lasting = false;
+    auto read = [&] {
+        return Operation([&] {
+            TakeLog();
+            QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+            const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
+            bool complete = s.numDaysWarnIfNoBackup == 3 && s.numBackupThreads == 4 &&
+                            s.blockedNetworkMacAddrs.GetCount() == 2 && s.volumes.GetCount() == 2 &&
+                            s.excludedDirs.GetCount() == 1 && HasText(s.qvLogin, "user@example.com") &&
+                            HasText(s.onlineHostname, "HOST");
+            bool consistent = s.numDaysWarnIfNoBackup >= 0 && s.numDaysWarnIfNoBackup <= 7 && s.numBackupThreads >= 1 &&
+                              s.numBackupThreads <= 200 &&
+                              s.blockedNetworkMacAddrs.GetCount() == s.blockedNetworkNames.GetCount() &&
+                              s.blockedNetworkMacAddrs.GetCount() <= 2 && s.volumes.GetCount() <= 2 &&
+                              s.excludedDirs.GetCount() <= 1;
+            for (int32_t i = 0; i < s.volumes.GetCount(); i++)
+                consistent = consistent && std::string(s.volumes.GetAt(i)->volumeGuid).size() == 28;
+            if (!lasting && !complete) {
+                // A status query that fails for want of memory reports the file missing.
+                const std::string unread = "could not read qvinfo.xml", missing = "qvinfo.xml file does not exist";
+                const std::vector<std::string> log = TakeLog();
+                bool named = true;
+                for (const char* mac : {"00:11:22", "33:44:55"}) {
+                    bool kept = false;
+                    for (int32_t i = 0; i < s.blockedNetworkMacAddrs.GetCount(); i++)
+                        kept = kept || HasText(*s.blockedNetworkMacAddrs.GetAt(i), mac);
+                    if (!kept)
+                        named = named && LogExplains(log, {mac, "blocked networks not read", "<qvblocked_network>",
+                                                           unread, missing});
+                }
+                for (const char* guid : {"vAAAAAAAAAAAAAAAAAAAAAAAAAAA", "vBBBBBBBBBBBBBBBBBBBBBBBBBBB"}) {
+                    bool kept = false;
+                    for (int32_t i = 0; i < s.volumes.GetCount(); i++)
+                        kept = kept || std::string(s.volumes.GetAt(i)->volumeGuid) == guid;
+                    if (!kept)
+                        named = named && LogExplains(log, {guid, "qvvolume elements not read", "<qvvolume>", unread, missing});
+                }
+                if (s.excludedDirs.GetCount() == 0)
+                    named = named && LogExplains(log, {"C:\\Temp", "c:\\temp", "watched folders not read",
+                                                        "excluded folders not read", "<do_backup>", "<qvdirfilter>",
+                                                  "NO top level dirs", unread, missing});
+                if (!named)
+                    return Outcome::Broken;
+            }
+            return Judge(complete, consistent);
+        });
+    };
+    Torture({"ReadControlPanelSettingsFromQvInfoXmlFile", read}, Mode::OneAllocation, &allocations);
     EXPECT_GT(allocations, 10);
+    lasting = true;
+    Torture({"ReadControlPanelSettingsFromQvInfoXmlFile", read}, Mode::FromThereOn);
+}
+
+// A file set is read whole or left out; the parse of the watched folders keeps every
+// record it stores exact (name and keys) and still returns true. A folder whose file set
+// was left out keeps its record without the set's keys, as for a set the file lacks.
+TEST_F(QvTortureReaders, FileSetsAndWatchedFoldersAreWholeOrLeftOut) {
+    QvString path(settingsPath.c_str());
+    TortureBoth({"GetAllFileSetDefsFromQvInfoFile", [&] {
+                     return Operation([&] {
+                         std::vector<QvStringVector> sets(QV_INFO_MAX_NUM_FILESETS);
+                         int32_t count = -1;
+                         GetAllFileSetDefsFromQvInfoFile(&path, sets.data(), &count);
+                         bool whole = count == 1 && sets[0].GetCount() == 3 && HasText(*sets[0].GetAt(0), "docs") &&
+                                      HasText(*sets[0].GetAt(1), "doc") && HasText(*sets[0].GetAt(2), "pdf");
+                         return Judge(whole, count == 0 && sets[0].GetCount() == 0);
+                     });
+                 }});
+    TortureBoth({"ParseQvInfoForFilesToWatch", [] {
+                     return Operation([] {
+                         std::vector<QvHashTable*> records(QV_INFO_MAX_NUM_DIR_FILTERS, nullptr);
+                         QvHashTable fileTypes(QvInfoManager::kFileTypeTableBuckets);
+                         int32_t count = -1;
+                         bool result = QvInfoManager::ParseQvInfoForFilesToWatch(records.data(), &count, &fileTypes);
+                         int32_t exact = 0, allKeys = 0;
+                         for (int32_t i = 0; i < count; i++) {
+                             const char* name = records[i]->GetName();
+                             int32_t keys = records[i]->GetEntryCount();
+                             bool users = name && strcmp(name, " c:\\users") == 0 &&
+                                          (keys == 0 || (keys == 2 && records[i]->Contains("doc", 3) &&
+                                                         records[i]->Contains("pdf", 3)));
+                             bool temp = name && strcmp(name, "xc:\\temp") == 0 && records[i]->GetEntryCount() == 1 &&
+                                         records[i]->Contains("none", 4);
+                             exact += users || temp ? 1 : 0;
+                             allKeys += keys;
+                         }
+                         int32_t types = 0;
+                         for (const char* type : {"tmp", "log", "bak"})
+                             types += fileTypes.Contains(type, 3) ? 1 : 0;
+                         bool sorted = count < 2 || strlen(records[0]->GetName()) >= strlen(records[1]->GetName());
+                         QvInfoManager::ReleaseWatchRecords(records.data());
+                         return result && sorted && exact == count
+                                    ? Judge(count == 2 && allKeys == 3 && types == 3 && fileTypes.GetEntryCount() == 3,
+                                            count <= 2 && fileTypes.GetEntryCount() == types)
+                                    : Outcome::Broken;
+                     });
+                 }});
+}
+
+// The module's start (settings, interface text, status paths) under failure: a text is
+// the file's own or the documented "ERR_" answer, or the string lost its buffer.
+TEST_F(QvTortureReaders, InterfaceTextLoadGivesTheTextOrTheDocumentedMiss) {
+    TortureBoth({"InitQvUiUtil and GetUtf8InterfaceText", [] {
+                     QvUiUtilTest::ResetModule();
+                     return Operation([] {
+                         QvString out("sentinel");
+                         GetUtf8InterfaceText("TrayMenuItem_Help", &out);
+                         return Judge(HasText(out, "Help"), HasText(out, "ERR_TrayMenuItem_Help") || IsNoBuffer(out));
+                     });
+                 }});
+}
+
+// The flags and the send-logs record: the file's values, or each reader's default for a
+// file it could not read (icon shown, updates enabled, no job with the outputs untouched).
+TEST_F(QvTortureReaders, StatusReadsGiveTheFileOrTheirDefault) {
+    InitQvUiUtil();
+    TortureBoth({"IsHideIconSet and IsCheckForUpdatesEnabled", [] {
+                     return Operation([] {
+                         bool hidden = IsHideIconSet();
+                         bool updates = IsCheckForUpdatesEnabled();
+                         return Judge(hidden && !updates, !hidden || updates);
+                     });
+                 }});
+    TortureBoth({"GetSendLogsStatus", [] {
+                     return Operation([] {
+                         uint32_t percent = 0xbd;
+                         uint64_t done = 0xbd, total = 0xbd;
+                         int32_t errorCode = 0xbd;
+                         QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
+                         bool untouched = percent == 0xbd && done == 0xbd && total == 0xbd && errorCode == 0xbd;
+                         return Judge(status == 2 && percent == 73 && done == 7 && total == 10 && errorCode == 0,
+                                      status == kSendLogsRunStatusNone && untouched);
+                     });
+                 }});
 }
 
 }  // namespace

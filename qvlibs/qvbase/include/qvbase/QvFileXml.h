@@ -22,6 +22,11 @@ bool GetAllXmlSnippetsWithTagNameInXmlFile(const char* path, const char* tagName
 // element was found or the vector, the buffer or the tag name is null (or the tag empty).
 bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagName,
                                        QvStringVector* snippets);
+// The same, and *missed tells how many of the elements found could not be kept because
+// memory ran out (0 when the vector holds them all), so that a reader can say that it
+// did not see the whole file. missed may be null.
+bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagName,
+                                       QvStringVector* snippets, int32_t* missed);
 
 // Empties the out string, then stores the decoded value of the first occurrence of
 // 'name="' preceded by a blank (else by a line feed, else by a tab) anywhere in the text.

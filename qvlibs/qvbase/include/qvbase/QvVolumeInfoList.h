@@ -28,6 +28,8 @@ public:
     QvVolumeInfo* AddNew();
     // Removes and destroys the record at index, moving the later ones down and putting
     // a fresh record at the end of the used part. Nothing for an index outside the count.
+    // Always removes: when no fresh record can be made, the removed one is reset and
+    // becomes the spare.
     void RemoveAt(int32_t index);
     // Count back to 0; the records stay as spares.
     void Clear();

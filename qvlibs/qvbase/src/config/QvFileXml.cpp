@@ -228,8 +228,9 @@ int32_t FindElementEnd(const char* text, int32_t start, ForwardSearch& closing,
 }
 
 // Copies [start, end) of the buffer into a new snippet owned by the vector; an empty copy
-// (a failed allocation) is dropped.
-void AppendSnippet(const QvString* buffer, int32_t start, int32_t end, QvStringVector* snippets) {
+// (a failed allocation) is dropped. Counts the elements found.
+void AppendSnippet(const QvString* buffer, int32_t start, int32_t end, QvStringVector* snippets, int32_t* found) {
+    ++*found;
     QvString* snippet = buffer->NewMid(start, end - start);
     if (!snippet)
         return;
@@ -307,6 +308,14 @@ bool GetAllXmlSnippetsWithTagNameInXmlFile(const char* path, const char* tagName
 
 bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagName,
                                        QvStringVector* snippets) {
+    return GetAllXmlSnippetsWithTagNameInXml(buffer, tagName, snippets, nullptr);
+}
+
+bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagName,
+                                       QvStringVector* snippets, int32_t* missed) {
+    int32_t found = 0;
+    if (missed)
+        *missed = 0;
     if (!snippets)
         return false;
     snippets->Clear();
@@ -334,7 +343,7 @@ bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagNa
             from = open + 1;  // unterminated: skipped
             continue;
         }
-        AppendSnippet(buffer, open, end, snippets);
+        AppendSnippet(buffer, open, end, snippets, &found);
         from = end;
     }
 
@@ -357,9 +366,13 @@ bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagNa
             from = open + 1;
             continue;
         }
-        AppendSnippet(buffer, open, end, snippets);
+        AppendSnippet(buffer, open, end, snippets, &found);
         from = end;
     }
+    // A failed growth of the vector lets go of everything gathered before, so the count
+    // of what is missing comes from what was found, not from the failed copies alone.
+    if (missed)
+        *missed = found - snippets->GetCount();
     return snippets->GetCount() > 0;
 }
 

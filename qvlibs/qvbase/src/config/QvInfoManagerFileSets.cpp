@@ -8,15 +8,21 @@
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
 
+using QvInfoManagerInternal::HasBuffer;
 using QvInfoManagerInternal::LogParts;
 
 namespace {
 const char* const kFileSetErrorPrefix = "ERROR: GetAllFileSetDefsFromQvInfoFile, ";
+// Memory running out while the sets are read: a set that could not be kept whole is named.
+const char* const kOutOfMemoryPrefix = "ERROR: GetAllFileSetDefsFromQvInfoFile, out of memory, ";
 
-void AddCopy(QvStringVector& vector, const QvString* text) {
+// Appends a copy of text; false when it could not be made or kept.
+bool AddCopy(QvStringVector& vector, const QvString* text) {
     QvString* copy = new QvString(text);
-    if (copy != nullptr && !vector.Add(copy))
-        delete copy;
+    if (copy != nullptr && HasBuffer(copy) && vector.Add(copy))
+        return true;
+    delete copy;
+    return false;
 }
 }  // namespace
 
@@ -29,7 +35,7 @@ void ReadFileSetDefs(const QvString* text, const QvString* path, QvStringVector*
     if (fileSets == nullptr)
         return;
     QvStringVector snippets;
-    if (text == nullptr || !QvFile::GetAllXmlSnippetsWithTagNameInXml(text, "filesetdef", &snippets)) {
+    if (!QvInfoManagerInternal::GetElements(text, "filesetdef", kOutOfMemoryPrefix, &snippets)) {
         LogParts(kFileSetErrorPrefix, "QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO filesetdefs in ",
                  "qvinfoFile: ", path != nullptr ? path->GetText() : "");
         return;
@@ -53,13 +59,19 @@ void ReadFileSetDefs(const QvString* text, const QvString* path, QvStringVector*
         if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "extensions", &extensions))
             extensions.Set("");
         extensions.MakeLower();
-        // The set's name goes first, its extensions after it.
+        // The set's name goes first, its extensions after it. A set is kept whole or not
+        // at all: one without its name or some of its extensions would be taken wrongly.
         QvStringVector& fileSet = fileSets[*count];
         fileSet.Clear();
-        AddCopy(fileSet, &name);
-        SplitSettingList(&extensions, false, &fields);
-        for (int32_t k = 0; k < fields.GetCount(); k++)
-            AddCopy(fileSet, fields.GetAt(k));
+        bool whole = HasBuffer(&name) && HasBuffer(&extensions) && SplitSettingList(&extensions, false, &fields) &&
+                     fileSet.EnsureCapacity(fields.GetCount() + 1) && AddCopy(fileSet, &name);
+        for (int32_t k = 0; whole && k < fields.GetCount(); k++)
+            whole = AddCopy(fileSet, fields.GetAt(k));
+        if (!whole) {
+            fileSet.Clear();
+            LogParts(kOutOfMemoryPrefix, "skipping this filesetdef snippet: ", snippet);
+            continue;
+        }
         (*count)++;
     }
 }

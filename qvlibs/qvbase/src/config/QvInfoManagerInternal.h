@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-class QvString;
+#include "qvbase/QvString.h"
+
 class QvStringVector;
 
 namespace QvInfoManagerInternal {
@@ -18,8 +19,18 @@ bool EqualsNoCase(const char* a, const char* b);
 
 // The comma-separated value as list items: with a comma, the trimmed fields of
 // SplitCommaList; without, the whole value as one item (trimmed when trimSingle); an empty
-// value gives no item. Clears items first.
-void SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* items);
+// value gives no item. Clears items first. False when memory ran out and some item is
+// missing or without its text.
+bool SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* items);
+
+// The elements of the tag in text (null text: none). When memory ran out before all were
+// kept, one line: outOfMemoryPrefix + "<n> <tag> elements not read". True when the text
+// holds any element of the tag.
+bool GetElements(const QvString* text, const char* tag, const char* outOfMemoryPrefix, QvStringVector* snippets);
+
+// True when the string holds a buffer: every successful assignment leaves one, so a
+// string without one lost its text to a failed allocation.
+inline bool HasBuffer(const QvString* text) { return text != nullptr && text->GetCapacity() > 0; }
 
 // The file sets of the settings text (null when the file could not be read); path only
 // names the file in the log. Same results and log lines as GetAllFileSetDefsFromQvInfoFile.

@@ -3,10 +3,12 @@
 #include "qvbase/QvInfoManager.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "config/QvInfoManagerInternal.h"
 #include "config/QvInfoManagerTestHooks.h"
 #include "platform/QvPlatformHost.h"
+#include "qvbase/QvFileXml.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
@@ -29,7 +31,16 @@ QvString& QvInfoSideCopyPath() {
     return path;
 }
 
+// Held while the two paths are built or replaced; once built they are only read.
+std::mutex& PathsLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// The short host name and the test's stand-in for the platform's answer. The lock is
+// held while the name is worked out, so threads asking at once get the one answer.
 struct HostNameState {
+    std::mutex lock;
     QvString shortName;
     bool known = false;
     bool fake = false;
@@ -48,6 +59,7 @@ void SetBothPaths(const char* settingsPath) {
     QvInfoSideCopyPath().Append(QvInfoManager::kSideCopySuffix);
 }
 
+// Called with the host-name lock held.
 bool QueryHostName(char* buffer, int32_t size) {
     HostNameState& state = HostName();
     if (!state.fake)
@@ -63,6 +75,7 @@ bool QueryHostName(char* buffer, int32_t size) {
 namespace QvInfoManager {
 
 const QvString* GetQvInfoXmlPath() {
+    std::lock_guard<std::mutex> guard(PathsLock());
     if (QvInfoXmlPath().GetLength() < kMinCachedPathLength) {
         QvString path;
         QvSystem::GetDataDir(&path);
@@ -81,6 +94,7 @@ const QvString* GetQvInfoSideCopyPath() {
 
 void GetShortHostName(QvString* out) {
     HostNameState& state = HostName();
+    std::lock_guard<std::mutex> guard(state.lock);
     if (!state.known) {
         char buffer[kHostNameBufferSize];
         if (QueryHostName(buffer, kHostNameBufferSize)) {
@@ -121,21 +135,47 @@ bool EqualsNoCase(const char* a, const char* b) {
     }
 }
 
-void SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* items) {
+bool GetElements(const QvString* text, const char* tag, const char* outOfMemoryPrefix, QvStringVector* snippets) {
+    int32_t missed = 0;
+    bool found = text != nullptr && (QvFile::GetAllXmlSnippetsWithTagNameInXml(text, tag, snippets, &missed) || missed > 0);
+    if (text == nullptr)
+        snippets->Clear();
+    if (missed > 0) {
+        QvString count;
+        count.AppendInt(missed);
+        LogParts(outOfMemoryPrefix, count.GetText(), " <", tag, "> elements not read");
+    }
+    return found;
+}
+
+bool SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* items) {
     items->Clear();
-    if (value->GetLength() < 1)
-        return;
+    const int32_t length = value->GetLength();
+    if (length < 1)
+        return true;
     if (value->FindChar(0, ',') >= 0) {
         QvStringVector::SplitCommaList(value, items);
-        return;
+        // One field per comma, and one more unless the value ends with the comma.
+        int32_t fields = 0, last = -1;
+        for (int32_t at = value->FindChar(0, ','); at >= 0; at = value->FindChar(at + 1, ','))
+            fields++, last = at;
+        fields += last < length - 1 ? 1 : 0;
+        bool whole = items->GetCount() == fields;
+        for (int32_t i = 0; whole && i < fields; i++)
+            whole = HasBuffer(items->GetAt(i));
+        return whole;
     }
     QvString* item = new QvString(value);
-    if (item == nullptr)
-        return;
+    if (item == nullptr || !HasBuffer(item)) {
+        delete item;
+        return false;
+    }
     if (trimSingle)
         item->Trim();
-    if (!items->Add(item))
-        delete item;
+    if (items->Add(item))
+        return true;
+    delete item;
+    return false;
 }
 
 }  // namespace QvInfoManagerInternal
@@ -143,6 +183,7 @@ void SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* it
 namespace QvInfoManagerTest {
 
 void SetQvInfoXmlPath(const char* path) {
+    std::lock_guard<std::mutex> guard(PathsLock());
     if (path == nullptr || path[0] == '\0') {
         QvInfoXmlPath().Set("");
         QvInfoSideCopyPath().Set("");
@@ -153,15 +194,21 @@ void SetQvInfoXmlPath(const char* path) {
 
 void SetFakeHostName(bool succeed, const char* name) {
     HostNameState& state = HostName();
+    std::lock_guard<std::mutex> guard(state.lock);
     state.fake = true;
     state.fakeSucceeds = succeed;
     state.fakeName.Set(name != nullptr ? name : "");
 }
 
-void ForgetShortHostName() { HostName().known = false; }
+void ForgetShortHostName() {
+    HostNameState& state = HostName();
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.known = false;
+}
 
 void UseRealHostName() {
     HostNameState& state = HostName();
+    std::lock_guard<std::mutex> guard(state.lock);
     state.fake = false;
     state.known = false;
 }

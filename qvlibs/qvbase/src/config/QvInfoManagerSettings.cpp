@@ -36,6 +36,21 @@ const char* const kUnknownLogin = "unknown";
 
 const char* const kVolumeErrorPrefix = "ERROR: ReadControlPanelSettingsFromQvInfoXmlF, ";
 const char* const kBlockedNetworkErrorPrefix = "ERROR: ReadControlPanelSettingsFromQvInfoXmlFile - bad XML with ";
+// Memory running out while the file is taken apart: what could not be kept is named.
+const char* const kOutOfMemoryPrefix = "ERROR: ReadControlPanelSettingsFromQvInfoXmlFile - out of memory, ";
+
+using QvInfoManagerInternal::GetElements;
+using QvInfoManagerInternal::HasBuffer;
+
+// A heap copy holding all of text, or null.
+QvString* NewWholeCopy(const QvString& text) {
+    QvString* copy = new QvString(&text);
+    if (copy != nullptr && (!HasBuffer(copy) || copy->GetLength() != text.GetLength())) {
+        delete copy;
+        copy = nullptr;
+    }
+    return copy;
+}
 
 bool FindAttribute(const QvString& text, const char* name, QvString* value) {
     return QvFile::GetUniqueStrAttrFromXmlSnippet(text.GetText(), name, value);
@@ -68,12 +83,30 @@ bool ReadSettingsText(const QvString* path, QvString* text) {
 
 void ReadBlockedNetworks(const QvString& text, ControlPanelSettings& settings) {
     QvStringVector snippets;
-    QvFile::GetAllXmlSnippetsWithTagNameInXml(&text, "qvblocked_network", &snippets);
+    GetElements(&text, "qvblocked_network", kOutOfMemoryPrefix, &snippets);
+    if (snippets.GetCount() == 0)
+        return;
+    // Room for every entry in both lists first (a vector keeps one slot more than its
+    // items): a list that fails to grow later would let go of the entries it holds.
+    QvStringVector& macs = settings.blockedNetworkMacAddrs;
+    QvStringVector& names = settings.blockedNetworkNames;
+    if (!macs.EnsureCapacity(snippets.GetCount() + 1) || !names.EnsureCapacity(snippets.GetCount() + 1)) {
+        macs.Clear();
+        names.Clear();
+        LogParts(kOutOfMemoryPrefix, "blocked networks not read");
+        return;
+    }
     QvString mac;
     QvString name;
     for (int32_t i = 0; i < snippets.GetCount(); i++) {
         const char* snippet = snippets.GetAt(i)->GetText();
-        if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "blocked_network_mac_addr", &mac)) {
+        bool macFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "blocked_network_mac_addr", &mac);
+        bool nameFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "blocked_network_name", &name);
+        if ((macFound && !HasBuffer(&mac)) || (nameFound && !HasBuffer(&name))) {
+            LogParts(kOutOfMemoryPrefix, "skipping qvblocked_network=", snippet);
+            continue;
+        }
+        if (!macFound) {
             LogParts(kBlockedNetworkErrorPrefix, "no blocked_network_mac_addr=", snippet);
             continue;
         }
@@ -81,7 +114,7 @@ void ReadBlockedNetworks(const QvString& text, ControlPanelSettings& settings) {
             LogParts(kBlockedNetworkErrorPrefix, "too short blocked_network_mac_addr=", snippet);
             continue;
         }
-        if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "blocked_network_name", &name)) {
+        if (!nameFound) {
             LogParts(kBlockedNetworkErrorPrefix, "no blocked_network_name=", snippet);
             continue;
         }
@@ -89,18 +122,13 @@ void ReadBlockedNetworks(const QvString& text, ControlPanelSettings& settings) {
             LogParts(kBlockedNetworkErrorPrefix, "too short blocked_network_name=", snippet);
             continue;
         }
-        // Both lists get an entry or neither does: room is made in both before either
-        // takes its entry. Running out of memory there drops both lists whole.
-        QvStringVector& macs = settings.blockedNetworkMacAddrs;
-        QvStringVector& names = settings.blockedNetworkNames;
-        QvString* macCopy = new QvString(&mac);
-        QvString* nameCopy = new QvString(&name);
-        if (macCopy == nullptr || nameCopy == nullptr || !macs.EnsureCapacity(macs.GetCount() + 1) ||
-            !names.EnsureCapacity(names.GetCount() + 1)) {
+        // Both lists get an entry or neither does; the room is already there.
+        QvString* macCopy = NewWholeCopy(mac);
+        QvString* nameCopy = NewWholeCopy(name);
+        if (macCopy == nullptr || nameCopy == nullptr) {
             delete macCopy;
             delete nameCopy;
-            macs.Clear();
-            names.Clear();
+            LogParts(kOutOfMemoryPrefix, "skipping qvblocked_network=", snippet);
             continue;
         }
         macs.Add(macCopy);
@@ -127,18 +155,31 @@ void ReadExcludedDirs(ControlPanelSettings& settings) {
     settings.excludedDirs.Clear();
     size_t slotBytes = sizeof(QvHashTable*) * QV_INFO_MAX_NUM_DIR_FILTERS;
     QvHashTable** records = static_cast<QvHashTable**>(QvPlatform::Malloc(slotBytes));
-    if (records == nullptr)
+    if (records == nullptr) {
+        LogParts(kOutOfMemoryPrefix, "watched folders not read");
         return;
+    }
     memset(records, 0, slotBytes);
     int32_t count = 0;
     QvHashTable fileTypes(QvInfoManager::kFileTypeTableBuckets);
     if (QvInfoManager::ParseQvInfoForFilesToWatch(records, &count, &fileTypes)) {
+        int32_t excluded = 0;
         for (int32_t i = 0; i < count; i++) {
             const char* name = records[i] != nullptr ? records[i]->GetName() : nullptr;
-            if (name != nullptr && name[0] == 'x') {
+            excluded += name != nullptr && name[0] == 'x' ? 1 : 0;
+        }
+        // Room for all first: a list that fails to grow lets go of what it holds.
+        bool room = excluded == 0 || settings.excludedDirs.EnsureCapacity(excluded + 1);
+        if (!room)
+            LogParts(kOutOfMemoryPrefix, "excluded folders not read");
+        for (int32_t i = 0; i < count; i++) {
+            const char* name = records[i] != nullptr ? records[i]->GetName() : nullptr;
+            if (room && name != nullptr && name[0] == 'x') {
                 QvString* folder = new QvString(name + 1);
-                if (folder != nullptr && !settings.excludedDirs.Add(folder))
+                if (folder == nullptr || !HasBuffer(folder) || !settings.excludedDirs.Add(folder)) {
                     delete folder;
+                    LogParts(kOutOfMemoryPrefix, "skipping excluded folder=", name + 1);
+                }
             }
             QvInfoManager::ReleaseWatchRecord(records[i]);
             records[i] = nullptr;
@@ -153,15 +194,26 @@ void ReadExcludedDirs(ControlPanelSettings& settings) {
 void ReadVolumes(const QvString& text, const QvString& hguid, ControlPanelSettings& settings) {
     settings.volumes.Clear();
     QvStringVector snippets;
-    if (!QvFile::GetAllXmlSnippetsWithTagNameInXml(&text, "qvvolume", &snippets)) {
+    if (!GetElements(&text, "qvvolume", kOutOfMemoryPrefix, &snippets)) {
         LogParts(kVolumeErrorPrefix, "found no <qvvolume ... /> tags in qvinfo.xml which is bad.");
+        return;
+    }
+    // Records for every element first: a list that fails to grow lets go of its records.
+    if (!settings.volumes.Reserve(snippets.GetCount())) {
+        LogParts(kOutOfMemoryPrefix, "qvvolume elements not read");
         return;
     }
     QvString guid;
     QvString mountPoint;
     for (int32_t i = 0; i < snippets.GetCount(); i++) {
         const char* snippet = snippets.GetAt(i)->GetText();
-        if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "qvVolumeGuid", &guid)) {
+        bool guidFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "qvVolumeGuid", &guid);
+        bool mountPointFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "mountPointPath", &mountPoint);
+        if ((guidFound && !HasBuffer(&guid)) || (mountPointFound && !HasBuffer(&mountPoint))) {
+            LogParts(kOutOfMemoryPrefix, "skipping qvvolume=", snippet);
+            continue;
+        }
+        if (!guidFound) {
             LogParts(kVolumeErrorPrefix, "bogus <qvvolume ... /> tag in qvinfo.xml no vGuid: ", snippet);
             continue;
         }
@@ -169,7 +221,7 @@ void ReadVolumes(const QvString& text, const QvString& hguid, ControlPanelSettin
             LogParts(kVolumeErrorPrefix, "bogus <qvvolume ... /> tag in qvinfo.xml bad vGuid: ", snippet);
             continue;
         }
-        if (!QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "mountPointPath", &mountPoint)) {
+        if (!mountPointFound) {
             LogParts(kVolumeErrorPrefix, "bogus <qvvolume ... /> tag in qvinfo.xml no mnt: ", snippet);
             continue;
         }
@@ -180,11 +232,17 @@ void ReadVolumes(const QvString& text, const QvString& hguid, ControlPanelSettin
         char last = mountPoint.GetText()[mountPoint.GetLength() - 1];
         if (last != '/' && last != '\\')
             mountPoint.AppendChar('\\');
-        QvVolumeInfo* volume = settings.volumes.AddNew();
-        if (volume == nullptr)
+        QvVolumeInfo* volume = settings.volumes.AddNew();  // never grows: reserved above
+        if (volume != nullptr)
+            volume->SetMountPointPath(mountPoint.GetText());
+        if (volume == nullptr || !HasBuffer(&mountPoint) ||
+            strcmp(volume->GetMountPointText(), mountPoint.GetText()) != 0) {
+            if (volume != nullptr)
+                settings.volumes.RemoveAt(settings.volumes.GetCount() - 1);
+            LogParts(kOutOfMemoryPrefix, "skipping qvvolume=", snippet);
             continue;
+        }
         volume->SetVolumeGuid(guid.GetText());
-        volume->SetMountPointPath(mountPoint.GetText());
         volume->SetTypeCode(QvVolumeInfo::kSettingsTypeCode);
         volume->fromSettings = true;
         volume->SetHguid(hguid.GetText());

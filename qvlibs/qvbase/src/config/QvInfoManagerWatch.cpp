@@ -20,11 +20,15 @@
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvTime.h"
 
+using QvInfoManagerInternal::GetElements;
+using QvInfoManagerInternal::HasBuffer;
 using QvInfoManagerInternal::LogParts;
 
 namespace {
 
 const char* const kParseErrorPrefix = "ERROR: ParseQvInfoForFilesToWatch, ";
+// Memory running out while the file is taken apart: what could not be kept is named.
+const char* const kOutOfMemoryPrefix = "ERROR: ParseQvInfoForFilesToWatch, out of memory, ";
 const char* const kSmartWatchWord = "smartwatchfilesets";
 // Records stored at most: one slot of the array always stays empty.
 const int32_t kMaxStoredRecords = QV_INFO_MAX_NUM_DIR_FILTERS - 1;
@@ -101,13 +105,18 @@ void ReadExcludedFileTypes(const QvString* text, const QvString* path, QvHashTab
         return;
     }
     QvStringVector fields;
-    QvInfoManagerInternal::SplitSettingList(&value, true, &fields);
+    if (!HasBuffer(&value) || !QvInfoManagerInternal::SplitSettingList(&value, true, &fields))
+        LogParts(kOutOfMemoryPrefix, "excludefiletypes not read whole: ", value.GetText());
     for (int32_t i = 0; i < fields.GetCount(); i++) {
         QvString* field = fields.GetAt(i);
+        if (!HasBuffer(field))
+            continue;  // its text was lost, and the line above says so
         if (field->GetText()[0] == '.')
             field->Delete(0, 1);
         field->MakeLower();
         fileTypes->Insert(field->GetText(), field->GetLength());
+        if (!fileTypes->Contains(field->GetText(), field->GetLength()))
+            LogParts(kOutOfMemoryPrefix, "excluded file type not taken: ", field->GetText());
     }
 }
 
@@ -165,25 +174,33 @@ struct RecordScratch {
     QvString name;
 };
 
+// Inserts the key; false when memory ran out and the record lacks it.
+bool InsertKey(QvHashTable* record, const char* key, int32_t length) {
+    record->Insert(key, length);
+    return record->Contains(key, length);
+}
+
 // Applies one item of a folder's list to its record (the item is length bytes at item,
-// not terminated).
-void ApplyItem(const char* item, int32_t length, const char* snippet, const FileSetIndex& fileSets,
+// not terminated). False when memory ran out and a key is missing from the record.
+bool ApplyItem(const char* item, int32_t length, const char* snippet, const FileSetIndex& fileSets,
                QvHashTable* record, char* mode) {
+    bool whole = true;
     if (EqualsNoCase(item, length, "none", 4)) {
-        record->Insert("none", 4);
+        whole = InsertKey(record, "none", 4);
         *mode = kExcludedMode;
     } else if (EqualsNoCase(item, length, "all", 3)) {
-        record->Insert("all", 3);
+        whole = InsertKey(record, "all", 3);
         *mode = kAllFilesMode;
     } else if (const QvStringVector* fileSet = fileSets.Find(item, length)) {
         for (int32_t k = 1; k < fileSet->GetCount(); k++)
-            record->Insert(fileSet->GetAt(k)->GetText(), fileSet->GetAt(k)->GetLength());
+            whole = InsertKey(record, fileSet->GetAt(k)->GetText(), fileSet->GetAt(k)->GetLength()) && whole;
     } else {
         QvString text;
         text.Set(item, length);
         LogParts("ERROR: parsing qvinfo.xml, a qvdirfilter ", "contains a fileset that does not make sense: ",
                  text.GetText(), ", qvdirfilter=", snippet);
     }
+    return whole;
 }
 
 // One record from one "qvdirfilter" element; null when the element is unusable.
@@ -204,14 +221,20 @@ QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const 
     folder.MakeLower();
     const int32_t smartAt = whichFiles.Find(0, kSmartWatchWord);
     const QvString* list = &whichFiles;
-    if (smartAt >= 0) {
+    bool whole = HasBuffer(&folder) && HasBuffer(&whichFiles);
+    if (whole && smartAt >= 0 && HasBuffer(&smartValue)) {
         SubstituteSmartWatch(whichFiles, smartAt, smartValue, &scratch.expanded);
         list = &scratch.expanded;
+        whole = HasBuffer(list);
+    } else if (smartAt >= 0) {
+        whole = false;  // the list of sets to put in its place was lost
     }
 
-    QvHashTable* record = QvInfoManager::NewWatchRecord();
-    if (record == nullptr)
+    QvHashTable* record = whole ? QvInfoManager::NewWatchRecord() : nullptr;
+    if (record == nullptr) {
+        LogParts(kOutOfMemoryPrefix, "skipping this qvdirfilter snippet: ", snippet);
         return nullptr;
+    }
     char mode = kWatchedMode;
     // The items of the list, read in place: with a comma, the trimmed fields (an empty
     // field after the last comma is dropped, other empty fields stay); without one, the
@@ -219,7 +242,7 @@ QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const 
     const char* text = list->GetText();
     const int32_t length = list->GetLength();
     if (length > 0 && list->FindChar(0, ',') < 0) {
-        ApplyItem(text, length, snippet, fileSets, record, &mode);
+        whole = ApplyItem(text, length, snippet, fileSets, record, &mode);
     } else if (length > 0) {
         int32_t start = 0;
         while (start < length) {
@@ -231,7 +254,7 @@ QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const 
                 first++;
             while (last > first && IsTrimmedByte(text[last - 1]))
                 last--;
-            ApplyItem(text + first, last - first, snippet, fileSets, record, &mode);
+            whole = ApplyItem(text + first, last - first, snippet, fileSets, record, &mode) && whole;
             start = end + 1;
         }
     }
@@ -239,7 +262,14 @@ QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const 
     name.Set("");
     name.AppendChar(mode);
     name.Append(&folder);
-    record->SetName(name.GetText());
+    if (whole && name.GetLength() == folder.GetLength() + 1)
+        record->SetName(name.GetText());
+    if (!whole || record->GetName() == nullptr || strcmp(record->GetName(), name.GetText()) != 0) {
+        // A record without all its keys or its name would watch the wrong files.
+        QvInfoManager::ReleaseWatchRecord(record);
+        LogParts(kOutOfMemoryPrefix, "skipping this qvdirfilter snippet: ", snippet);
+        return nullptr;
+    }
     return record;
 }
 
@@ -254,16 +284,29 @@ int CompareLongestNameFirst(const void* a, const void* b) {
     return lengthA > lengthB ? -1 : (lengthA < lengthB ? 1 : 0);
 }
 
-// Longest name first; each name is measured once rather than at every comparison.
+size_t NameLength(const QvHashTable* record) {
+    const char* name = record->GetName();
+    return name != nullptr ? strlen(name) : 0;
+}
+
+int CompareRecordsLongestNameFirst(const void* a, const void* b) {
+    size_t lengthA = NameLength(*static_cast<QvHashTable* const*>(a));
+    size_t lengthB = NameLength(*static_cast<QvHashTable* const*>(b));
+    return lengthA > lengthB ? -1 : (lengthA < lengthB ? 1 : 0);
+}
+
+// Longest name first; each name is measured once rather than at every comparison. Without
+// memory for that the records are sorted in place, measuring the names as they are met.
 void SortRecordsLongestNameFirst(QvHashTable** records, int32_t count) {
     if (count < 2)
         return;
     RecordByLength* order = static_cast<RecordByLength*>(QvPlatform::Malloc(sizeof(RecordByLength) * size_t(count)));
-    if (order == nullptr)
+    if (order == nullptr) {
+        qsort(records, size_t(count), sizeof(QvHashTable*), CompareRecordsLongestNameFirst);
         return;
+    }
     for (int32_t i = 0; i < count; i++) {
-        const char* name = records[i]->GetName();
-        order[i].nameLength = name != nullptr ? strlen(name) : 0;
+        order[i].nameLength = NameLength(records[i]);
         order[i].record = records[i];
     }
     qsort(order, size_t(count), sizeof(RecordByLength), CompareLongestNameFirst);
@@ -319,23 +362,23 @@ bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTab
     const QvString* text = QvFile::ReadFileToString(path->GetText(), &fileText) ? &fileText : nullptr;
     ReadExcludedFileTypes(text, path, fileTypes);
 
-    // Large (150 vectors): on the heap rather than the stack.
-    void* indexBlock = QvPlatform::Malloc(sizeof(FileSetIndex));
-    if (indexBlock == nullptr)
-        return false;
-    FileSetIndex* fileSets = new (indexBlock) FileSetIndex();
-    QvInfoManagerInternal::ReadFileSetDefs(text, path, fileSets->sets, &fileSets->count);
-    for (int32_t i = 0; i < fileSets->count; i++)
-        fileSets->lengths[i] = fileSets->sets[i].GetAt(0) != nullptr ? fileSets->sets[i].GetAt(0)->GetLength() : -1;
+    // A few kilobytes of empty vectors: on the stack, so that the parse cannot fail here
+    // once it has begun.
+    FileSetIndex fileSets;
+    QvInfoManagerInternal::ReadFileSetDefs(text, path, fileSets.sets, &fileSets.count);
+    for (int32_t i = 0; i < fileSets.count; i++)
+        fileSets.lengths[i] = fileSets.sets[i].GetAt(0) != nullptr ? fileSets.sets[i].GetAt(0)->GetLength() : -1;
 
     QvStringVector doBackups;
-    if (text == nullptr || !QvFile::GetAllXmlSnippetsWithTagNameInXml(text, "do_backup", &doBackups))
+    if (!GetElements(text, "do_backup", kOutOfMemoryPrefix, &doBackups))
         LogParts(kParseErrorPrefix, "QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO top level dirs ",
                  "to watch in qvinfoFile: ", path->GetText());
     QvString smartValue;
     if (text == nullptr || !QvFile::GetUniqueStrAttrFromXmlSnippet(text->GetText(), kSmartWatchWord, &smartValue)) {
         LogParts(kParseErrorPrefix, "no smartwatchfilesets in qvinfo.xml file: ", path->GetText());
         smartValue.Set("");
+    } else if (!HasBuffer(&smartValue)) {
+        LogParts(kOutOfMemoryPrefix, "smartwatchfilesets not read");
     }
 
     int32_t stored = 0;
@@ -347,13 +390,13 @@ bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTab
                      "qvdirfilters, so ignoring the rest - location A");
             break;
         }
-        if (!QvFile::GetAllXmlSnippetsWithTagNameInXml(doBackups.GetAt(b), "qvdirfilter", &dirFilters)) {
+        if (!GetElements(doBackups.GetAt(b), "qvdirfilter", kOutOfMemoryPrefix, &dirFilters)) {
             LogParts(kParseErrorPrefix, "QvFile::GetAllXmlSnippetsWithTagNameInXml found NO ",
                      " qvdirfilter in a do_backup block in file: ", path->GetText());
             continue;
         }
         for (int32_t f = 0; f < dirFilters.GetCount(); f++) {
-            QvHashTable* record = BuildRecord(dirFilters.GetAt(f)->GetText(), smartValue, *fileSets, scratch);
+            QvHashTable* record = BuildRecord(dirFilters.GetAt(f)->GetText(), smartValue, fileSets, scratch);
             if (record == nullptr)
                 continue;
             records[stored++] = record;
@@ -365,8 +408,6 @@ bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTab
         }
     }
 
-    fileSets->~FileSetIndex();
-    QvPlatform::Free(indexBlock);
     SortRecordsLongestNameFirst(records, stored);
     *count = stored;
     return true;

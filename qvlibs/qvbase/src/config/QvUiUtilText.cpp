@@ -4,6 +4,7 @@
 // locale changes.
 #include "qvbase/QvUiUtil.h"
 
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -106,7 +107,13 @@ const int32_t kCachedKeyCount = int32_t(sizeof kCachedKeys / sizeof kCachedKeys[
 static_assert(sizeof kCachedKeys / sizeof kCachedKeys[0] == 62, "the text cache holds 62 keys");
 
 struct QvUiTextState {
+    // The start (InitQvUiUtil) runs under startLock. uiUtilInitialized is set under it as
+    // the start begins, so that the start's own steps do not start it again on the same
+    // thread; started is set once the start is complete and is what other threads check
+    // without the lock. The lock is recursive for those nested calls.
+    std::recursive_mutex startLock;
     bool uiUtilInitialized = false;
+    std::atomic<bool> started{false};
     QvString private_qvbuiInterfaceXml;
     // cachedTexts[i] is the text of cachedKeys[i] in cachedLocale; empty until looked up.
     QvString cachedLocale;
@@ -128,7 +135,8 @@ QvUiTextState& State() {
 }
 
 // Held over the whole lookup, cache included (see GetUtf8InterfaceText). Only log lines
-// are written while it is held; the log lock nests inside it.
+// are written while it is held; the log lock nests inside it. The start lock is never
+// taken while it is held.
 std::mutex interfaceTextLock;
 
 bool IsEqual(const char* a, const char* b) { return QvString::Compare(a, b) == 0; }
@@ -230,8 +238,14 @@ bool LookUpInterfaceText(QvUiTextState& s, const char* locale, const char* key, 
 
 }  // namespace
 
+// The first caller runs the start; callers from other threads meanwhile wait on the start
+// lock and return once it is complete. The start lock is taken before any other lock of
+// the module (the settings reader, the interface-text lock and the log nest inside it).
 void InitQvUiUtil() {
     QvUiTextState& s = State();
+    if (s.started.load(std::memory_order_acquire))
+        return;
+    std::lock_guard<std::recursive_mutex> startGuard(s.startLock);
     if (s.uiUtilInitialized)
         return;
     // Set first: whatever the steps below call must not start the initialisation again.
@@ -250,12 +264,12 @@ void InitQvUiUtil() {
     }
 
     QvUiUtilPrivate::FormStatusFilePaths();
+    s.started.store(true, std::memory_order_release);
 }
 
 const QvString& GetQvUiLocale() {
     QvUiTextState& s = State();
-    if (!s.uiUtilInitialized)
-        InitQvUiUtil();
+    InitQvUiUtil();
 
     QvString setting;
     QvFile::GetUniqueStrAttrFromXmlFile(QvInfoManager::GetQvInfoXmlPath()->GetText(),
@@ -283,8 +297,7 @@ const QvString& GetQvUiLocale() {
 
 void GetUtf8InterfaceText(const char* key, QvString* out) {
     QvUiTextState& s = State();
-    if (!s.uiUtilInitialized)
-        InitQvUiUtil();
+    InitQvUiUtil();
     if (!out)
         return;
     if (!key)
@@ -317,9 +330,11 @@ namespace QvUiUtilTest {
 
 void ResetModule() {
     QvUiTextState& s = State();
+    std::lock_guard<std::recursive_mutex> startGuard(s.startLock);
+    s.started.store(false, std::memory_order_release);
+    s.uiUtilInitialized = false;
     {
         std::lock_guard<std::mutex> guard(interfaceTextLock);
-        s.uiUtilInitialized = false;
         s.private_qvbuiInterfaceXml.Set("");
         s.cachedLocale.Set("");
         s.cachedKeys.Clear();

@@ -28,8 +28,11 @@ const char kLogFileExtension[] = ".log";
 const char kZipFileExtension[] = ".zip";
 const int32_t kExtensionLength = 4;
 
-// Module state, one per process. The lock is constructed before main and destroyed at
-// exit. The directory ends in a backslash while logDirectorySet is true.
+// Module state, one per process, read and written only under the lock. The lock is
+// constructed before main and destroyed at exit; it is the innermost lock of the library
+// (no other lock of the library is taken while it is held). The directory ends in a
+// backslash while
+// logDirectorySet is true.
 std::recursive_mutex logLock;
 QvString logDirectory;
 bool logDirectorySet = false;
@@ -98,25 +101,29 @@ void CleanUpComingDays(int32_t today, int64_t now) {
 
 }  // namespace
 
+// The data directory is asked before the lock is taken: its cache has a lock of its own,
+// which is never taken inside the log lock.
 void SetLogDirectory(const char* directory) {
-    logDirectorySet = false;
-    logDirectory.Set("");
-    if (!directory)
-        return;
-
     // A log directory inside a data directory that is gone (uninstalled) must not bring
     // the data directory back to life.
-    QvString dataDir;
-    QvSystem::GetDataDir(&dataDir);
-    if (directory[0] != '\0' && dataDir.GetLength() > 0) {
-        QvString lowerDirectory(directory);
-        lowerDirectory.MakeLower();
-        QvString lowerDataDir(&dataDir);
-        lowerDataDir.MakeLower();
-        if (lowerDirectory.Find(0, &lowerDataDir) >= 0 && !QvFile::FileExists(&dataDir))
-            return;
+    bool refused = false;
+    if (directory) {
+        QvString dataDir;
+        QvSystem::GetDataDir(&dataDir);
+        if (directory[0] != '\0' && dataDir.GetLength() > 0) {
+            QvString lowerDirectory(directory);
+            lowerDirectory.MakeLower();
+            QvString lowerDataDir(&dataDir);
+            lowerDataDir.MakeLower();
+            refused = lowerDirectory.Find(0, &lowerDataDir) >= 0 && !QvFile::FileExists(&dataDir);
+        }
     }
 
+    std::lock_guard<std::recursive_mutex> guard(logLock);
+    logDirectorySet = false;
+    logDirectory.Set("");
+    if (!directory || refused)
+        return;
     logDirectory.Set(directory);
     RemoveOneTrailingSeparator(&logDirectory);
     QvFile::CreateDirectoryTree(logDirectory.GetText(), true);
@@ -125,6 +132,7 @@ void SetLogDirectory(const char* directory) {
 }
 
 void GetLogFilePath(int32_t day, QvString* output) {
+    std::lock_guard<std::recursive_mutex> guard(logLock);
     if (!logDirectorySet || !output)
         return;
     output->Set(&logDirectory);
@@ -156,10 +164,14 @@ void GetLogFilePath(int32_t day, QvString* output) {
 void WriteLogLine(const QvString* message) {
     int64_t now = GetCurrentTimeMillis();
     uint32_t processId = QvPlatform::GetCurrentProcessId();
-    if (!logDirectorySet || !message)
+    if (!message)
         return;
 
+    // One line is formed and appended whole under the lock, so lines of several threads
+    // never mix and the cleanup runs for one of them at a time.
     std::lock_guard<std::recursive_mutex> guard(logLock);
+    if (!logDirectorySet)
+        return;
     char stamp[kQvTimeTextBufferSize];
     FormatTimeMillis(stamp, now);
     QvString line(stamp);

@@ -14,6 +14,9 @@ void Free(void* block);
 namespace QvPlatformTest {
 // The n-th allocation from now fails (1 = the next one); 0 switches failing off.
 void FailAllocationNumber(long long n);
+// The n-th allocation from now and every later one fail, as on a machine that stays out
+// of memory; FailAllocationNumber(0) ends it.
+void FailAllocationsFrom(long long n);
 // Every allocation from now fails until FailAllocationNumber(0).
 void FailAllAllocations(bool on);
 // Allocations made since the last reset.

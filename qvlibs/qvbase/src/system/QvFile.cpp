@@ -5,6 +5,7 @@
 #include "qvbase/QvFile.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "platform/QvPlatformFiles.h"
 #include "platform/QvPlatformMemory.h"
@@ -48,6 +49,10 @@ bool IsWritableTarget(const char* path) {
     return !info.isDirectory && !info.isReparsePoint;
 }
 
+// The temporary directory, worked out on first use and kept. The lock is held while it
+// is worked out, so threads asking at once all get the one answer; nothing else is
+// locked meanwhile.
+std::mutex tempDirLock;
 QvString& TempDirCache() {
     static QvString cache;
     return cache;
@@ -166,6 +171,7 @@ bool CreateDirectoryTree(const char* path, bool shared) {
 bool GetTempDir(QvString* out) {
     if (!out)
         return false;
+    std::lock_guard<std::mutex> guard(tempDirLock);
     QvString& cache = TempDirCache();
     if (cache.GetLength() == 0) {
         QvString text;
@@ -282,5 +288,8 @@ bool RemoveFile(const char* path) {
 }  // namespace QvFile
 
 namespace QvPlatformTest {
-void ResetTempDirCache() { TempDirCache().Set(""); }
+void ResetTempDirCache() {
+    std::lock_guard<std::mutex> guard(tempDirLock);
+    TempDirCache().Set("");
+}
 }  // namespace QvPlatformTest

@@ -1,8 +1,12 @@
 // Install and data directories and the installer's host identifier. Each answer comes
 // from a fixed order of sources (registry, installer configuration, known folders) with
 // fixed fallback texts, is computed on first use and cached until the process ends.
+// Several threads may ask at once: one lock covers the three caches and is held while an
+// answer is computed, so every thread gets the one cached answer.
 #include "qvbase/QvSystem.h"
 
+#include <atomic>
+#include <mutex>
 #include <new>
 
 #include "platform/QvPlatformShell.h"
@@ -31,25 +35,28 @@ const int32_t kMinInstallDirLength = 3;
 // A known folder shorter than this is replaced by the fallback folder text.
 const int32_t kMinKnownFolderLength = 2;
 
-bool failKnownFolderQueries = false;
-bool hguidCacheCreated = false;
+std::atomic<bool> failKnownFolderQueries{false};
+
+// An empty directory cache is computed (again) at the next call; the identifier is
+// computed once, whatever it gives. The lock is recursive because computing the data
+// directory and the identifier asks for the install directory; nothing else is locked
+// while it is held.
+struct DirectoryCaches {
+    std::recursive_mutex lock;
+    QvString installDir;
+    QvString dataDir;
+    QvString hguid;
+    bool hguidKnown = false;
+};
 
 // The caches live in static storage and are never destroyed, so that code running late
-// in process exit (the log writer) can still ask for the directories.
-QvString& CacheAt(void* storage, QvString** slot) {
-    if (!*slot)
-        *slot = new (storage) QvString();
-    return **slot;
+// in process exit (the log writer) can still ask for the directories. The first call
+// constructs them once, whichever thread makes it.
+DirectoryCaches& Caches() {
+    alignas(DirectoryCaches) static unsigned char storage[sizeof(DirectoryCaches)];
+    static DirectoryCaches* caches = new (storage) DirectoryCaches();
+    return *caches;
 }
-alignas(QvString) unsigned char installDirStorage[sizeof(QvString)];
-alignas(QvString) unsigned char dataDirStorage[sizeof(QvString)];
-alignas(QvString) unsigned char hguidStorage[sizeof(QvString)];
-QvString* installDirSlot = nullptr;
-QvString* dataDirSlot = nullptr;
-QvString* hguidSlot = nullptr;
-QvString& InstallDirCache() { return CacheAt(installDirStorage, &installDirSlot); }
-QvString& DataDirCache() { return CacheAt(dataDirStorage, &dataDirSlot); }
-QvString& HguidCache() { return CacheAt(hguidStorage, &hguidSlot); }
 
 // Known folder in UTF-8. Returns false when the platform cannot name it; a folder that
 // does not convert or is too short to be a path becomes fallbackFolder.
@@ -90,7 +97,9 @@ void GetInstallDir(QvString* out) {
     if (!out)
         return;
     out->Set("");
-    QvString& cache = InstallDirCache();
+    DirectoryCaches& caches = Caches();
+    std::lock_guard<std::recursive_mutex> guard(caches.lock);
+    QvString& cache = caches.installDir;
     if (cache.GetLength() > 0) {
         out->Set(&cache);
         return;
@@ -117,7 +126,9 @@ void GetDataDir(QvString* out) {
     if (!out)
         return;
     out->Set("");
-    QvString& cache = DataDirCache();
+    DirectoryCaches& caches = Caches();
+    std::lock_guard<std::recursive_mutex> guard(caches.lock);
+    QvString& cache = caches.dataDir;
     if (cache.GetLength() > 0) {
         out->Set(&cache);
         return;
@@ -149,9 +160,11 @@ void GetHguid(QvString* out) {
     if (!out)
         return;
     out->Set("");
-    QvString& cache = HguidCache();
-    if (!hguidCacheCreated) {
-        hguidCacheCreated = true;
+    DirectoryCaches& caches = Caches();
+    std::lock_guard<std::recursive_mutex> guard(caches.lock);
+    QvString& cache = caches.hguid;
+    if (!caches.hguidKnown) {
+        caches.hguidKnown = true;
         cache.Set("");
         QvString configPath;
         GetInstallConfigPath(&configPath);
@@ -168,10 +181,12 @@ void GetHguid(QvString* out) {
 namespace QvSystemTest {
 
 void ResetDirectoryCaches() {
-    InstallDirCache().Set("");
-    DataDirCache().Set("");
-    HguidCache().Set("");
-    hguidCacheCreated = false;
+    DirectoryCaches& caches = Caches();
+    std::lock_guard<std::recursive_mutex> guard(caches.lock);
+    caches.installDir.Set("");
+    caches.dataDir.Set("");
+    caches.hguid.Set("");
+    caches.hguidKnown = false;
 }
 
 void FailKnownFolderQueries(bool on) { failKnownFolderQueries = on; }

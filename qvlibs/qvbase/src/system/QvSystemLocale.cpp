@@ -2,6 +2,7 @@
 // explicit override (the user's language setting) or by the user's interface language.
 #include "qvbase/QvSystem.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/QvPlatformShell.h"
@@ -23,19 +24,23 @@ const QvLocaleEntry kLocaleTable[] = {
 };
 const char* const kDefaultLocaleCode = kLocaleTable[0].code;
 
-// Points into kLocaleTable once set; never cleared by the program.
-const char* localeOverride = nullptr;
-uint16_t fakeUiLanguage = 0;
+// Points into kLocaleTable once set; never cleared by the program. Atomic, so that one
+// thread may set it while others look up texts.
+std::atomic<const char*> localeOverride{nullptr};
+std::atomic<uint16_t> fakeUiLanguage{0};
 
 }  // namespace
 
 namespace QvSystem {
 
 const char* GetLocaleCode() {
-    if (localeOverride)
-        return localeOverride;
+    const char* chosen = localeOverride.load();
+    if (chosen)
+        return chosen;
     // Asked on every call: the display language may change while the program runs.
-    uint16_t languageId = fakeUiLanguage ? fakeUiLanguage : QvPlatform::GetUserDefaultUiLanguage();
+    uint16_t languageId = fakeUiLanguage.load();
+    if (languageId == 0)
+        languageId = QvPlatform::GetUserDefaultUiLanguage();
     for (const QvLocaleEntry& entry : kLocaleTable) {
         if (entry.languageId == languageId)
             return entry.code;

@@ -63,14 +63,19 @@ QvVolumeInfo* QvVolumeInfoList::AddNew() {
 void QvVolumeInfoList::RemoveAt(int32_t index) {
     if (index < 0 || count < 1 || index >= count)
         return;
-    QvVolumeInfo* fresh = new QvVolumeInfo();
-    if (fresh == nullptr)
-        return;  // the slot invariant outranks the removal
+    // A removal never depends on memory: without a fresh record the removed one, reset,
+    // serves as the spare (a caller that removes in a loop must always make progress).
     QvVolumeInfo* removed = items[index];
+    QvVolumeInfo* fresh = new QvVolumeInfo();
     for (int32_t i = index; i < count - 1; i++)
         items[i] = items[i + 1];
-    items[count - 1] = fresh;
     count--;
+    if (fresh == nullptr) {
+        removed->Reset();
+        items[count] = removed;
+        return;
+    }
+    items[count] = fresh;
     delete removed;
 }
 

@@ -4,8 +4,10 @@
 // environment variables that started programs inherit, and small process facts.
 // Paths are UTF-8 with "\" as separator; registry key paths use "\" as well.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 namespace QvTestSystem {
 
@@ -36,5 +38,22 @@ bool CopyProgram(const std::string& source, const std::string& destination);
 // True when a child process of this one has ended and was not reaped (POSIX); false on
 // Windows, where nothing has to be reaped.
 bool HasUnreapedChild();
+
+// Waiting for another process: polls until the condition holds, which the other side
+// brings about by writing a file when it is ready or done. The ceiling is one that only
+// a hang reaches: a cold Wine on a loaded machine can take tens of seconds to start a
+// program. Real time, never the fake clock.
+constexpr int kHangCeilingMillis = 180000;
+template <typename Condition>
+bool WaitForHandshake(Condition condition) {
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kHangCeilingMillis))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 }  // namespace QvTestSystem

@@ -12,6 +12,7 @@
 // - temporary path: $TMPDIR when set and not empty, else "/tmp".
 #include "platform/QvPlatformFiles.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -27,7 +28,7 @@ const mode_t kSharedDirectoryMode = 0777;
 const mode_t kDefaultDirectoryMode = 0777;
 const int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in 1601-based ticks
 
-bool failTempPathQuery = false;
+std::atomic<bool> failTempPathQuery{false};
 
 // The platform path: the same bytes with "/" for every "\". False without memory.
 bool ToPosixPath(const char* path, QvString* out) {

@@ -4,6 +4,7 @@
 // Users and LocalSystem) for what the library creates.
 #include "platform/QvPlatformFiles.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -21,7 +22,7 @@ const DWORD kReparseBufferSize = 16384;
 const DWORD kTempPathUnits = 5000;
 const DWORD kExtraAclBytes = 32;
 
-bool failTempPathQuery = false;
+std::atomic<bool> failTempPathQuery{false};
 
 // The UTF-16 platform path; false when it could not be built.
 bool MakePlatformPath(const char* path, bool longPathPrefix, QvUtf16String* out) {
@@ -46,17 +47,9 @@ int64_t FileTimeTicks(const FILETIME& t) {
     return int64_t((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
 }
 
-// The security attributes carrying the shared access list, built on the first call only;
-// a failed build is remembered and gives null from then on. The list and the descriptor
-// live until the process ends.
-SECURITY_ATTRIBUTES* GetSharedSecurityAttributes() {
-    static bool built = false;
-    static SECURITY_ATTRIBUTES* attributes = nullptr;
-    static SECURITY_DESCRIPTOR descriptor;
-    if (built)
-        return attributes;
-    built = true;
-
+// Builds the security attributes carrying the shared access list around descriptor;
+// null when any step fails.
+SECURITY_ATTRIBUTES* BuildSharedSecurityAttributes(SECURITY_DESCRIPTOR* descriptor) {
     SECURITY_ATTRIBUTES* record =
         static_cast<SECURITY_ATTRIBUTES*>(QvPlatform::Malloc(sizeof(SECURITY_ATTRIBUTES)));
     if (!record)
@@ -79,8 +72,8 @@ SECURITY_ATTRIBUTES* GetSharedSecurityAttributes() {
     bool ok = acl && InitializeAcl(acl, aclSize, ACL_REVISION) &&
               AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, authenticatedUsers) &&
               AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, localSystem) &&
-              InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-              SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+              InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE);
     FreeSid(authenticatedUsers);
     FreeSid(localSystem);
     if (!ok) {
@@ -89,9 +82,18 @@ SECURITY_ATTRIBUTES* GetSharedSecurityAttributes() {
         return nullptr;
     }
     record->nLength = sizeof(SECURITY_ATTRIBUTES);
-    record->lpSecurityDescriptor = &descriptor;
+    record->lpSecurityDescriptor = descriptor;
     record->bInheritHandle = FALSE;
-    attributes = record;
+    return record;
+}
+
+// The security attributes carrying the shared access list, built on the first call only;
+// a failed build is remembered and gives null from then on. The list and the descriptor
+// live until the process ends. The build is the initialisation of a function-local
+// static: threads creating files at the same time wait for the one build and share it.
+SECURITY_ATTRIBUTES* GetSharedSecurityAttributes() {
+    static SECURITY_DESCRIPTOR descriptor;
+    static SECURITY_ATTRIBUTES* const attributes = BuildSharedSecurityAttributes(&descriptor);
     return attributes;
 }
 
@@ -106,7 +108,9 @@ HANDLE OpenNoReparse(const QvUtf16String& path, DWORD access, DWORD share, DWORD
         *error = GetLastError();
         return INVALID_HANDLE_VALUE;
     }
-    static unsigned char reparseData[kReparseBufferSize];
+    // Each call has its own buffer (the largest reparse record, 16 KB), so that threads
+    // opening files at the same time never share one.
+    alignas(8) unsigned char reparseData[kReparseBufferSize];
     DWORD returned = 0;
     if (DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, reparseData,
                         kReparseBufferSize, &returned, nullptr)) {

@@ -9,6 +9,8 @@
 #include <sddl.h>
 #include <winioctl.h>
 
+#include "QvTestSystem.h"
+
 namespace {
 std::wstring Wide(const std::string& path, bool allowPrefix = true) {
     std::wstring out(path.size(), L'\0');
@@ -80,14 +82,12 @@ bool RunUnixProgram(const wchar_t* program, const std::string& commandLine, cons
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 5000);
+    WaitForSingleObject(process.hProcess, QvTestSystem::kHangCeilingMillis);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 100; ++i, Sleep(20)) {
-        if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists)
-            return true;
-    }
-    return false;
+    // The Unix program has ended; Wine may show its result to this process a moment later.
+    return QvTestSystem::WaitForHandshake(
+        [&] { return (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; });
 }
 
 bool MakeSymlinkUnderWine(const std::wstring& link, const std::wstring& target) {
@@ -154,7 +154,9 @@ bool WriteFile(const std::string& path, const std::string& content) {
 
 bool ReadFile(const std::string& path, std::string* content) {
     content->clear();
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // Delete sharing too: a program that replaces the file by renaming over it (the test
+    // programs' reports) must not fail because the test is reading it at that moment.
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;

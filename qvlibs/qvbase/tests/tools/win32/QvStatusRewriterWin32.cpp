@@ -70,5 +70,11 @@ int wmain(int argc, wchar_t** argv) {
     char text[128];
     snprintf(text, sizeof text, "rewrites %lld\nfailures %lld\nmilliseconds %llu\n", rewrites, failures,
              GetTickCount64() - start);
-    return WriteWhole(report, text) ? 0 : 1;
+    // The test polls the report file; while it holds it open the rename is refused, so the
+    // final report is tried again until it lands.
+    for (int attempt = 0; attempt < 60000; ++attempt, Sleep(1)) {
+        if (WriteWhole(report, text))
+            return 0;
+    }
+    return 1;
 }

@@ -1,0 +1,240 @@
+// Several threads at once, as in the client's multi-threaded programs: the log writer,
+// interface-text lookups, the status readers and the one settings thread are released
+// together on cold caches. Every answer must be the one a single thread gets, and the log
+// must hold exactly the writer's lines, each whole and in order.
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "QvTestInstallation.h"
+#include "config/QvInfoManagerTestHooks.h"
+#include "config/QvUiUtilTestHooks.h"
+#include "log/QvLogTestHooks.h"
+#include "platform/QvPlatformClock.h"
+#include "platform/QvPlatformFiles.h"
+#include "qvbase/QvFile.h"
+#include "qvbase/QvInfoManager.h"
+#include "qvbase/QvLog.h"
+#include "qvbase/QvSystem.h"
+#include "qvbase/QvUiUtil.h"
+#include "system/QvSystemTestHooks.h"
+
+namespace {
+
+const int kRounds = 300;
+
+// Every key below has its English text, so no lookup writes a log line.
+const char* const kInterfaceXml =
+    "<qvbui_interface>\n<qvbui_text lang=\"en_US\" MainDialog_Button_RestoreOptions=\"Restore Options...\"\n"
+    " progress=\"Progress\" TrayMenuItem_Help=\"Help\" TrayMenuItem_Quit=\"Quit &amp; close\" />\n"
+    "<qvbui_text lang=\"de_DE\" TrayMenuItem_Help=\"Hilfe\" />\n</qvbui_interface>\n";
+const struct { const char* key; const char* text; } kTexts[] = {
+    {"MainDialog_Button_RestoreOptions", "Restore Options..."},  // cached keys
+    {"progress", "Progress"},
+    {"TrayMenuItem_Help", "Help"},  // looked up afresh each time
+    {"TrayMenuItem_Quit", "Quit & close"},
+};
+
+// A complete settings file: read without a single log line.
+const std::string kSettingsXml =
+    "<qvinfo qvlogin=\"ann@example.com\" online_hostname=\"none\" qvui_locale=\"de_DE\"\n"
+    " numdays_warn_if_no_backup=\"3\" excludefiletypes=\".tmp,bak\" smartwatchfilesets=\"docs\"\n"
+    " net_auto_throttle=\"false\" num_backup_threads=\"4\" scratch_mountpoint=\"E:\\\">\n"
+    "<filesetdef filesetname=\"docs\" extensions=\"doc,PDF\" />\n"
+    "<do_backup><qvdirfilter dir=\"C:\\Users\\Ann\" whichfiles=\"smartwatchfilesets\" />"
+    "<qvdirfilter dir=\"C:\\Users\\Ann\\Temp\" whichfiles=\"none\" /></do_backup>\n"
+    "<qvblocked_network blocked_network_mac_addr=\"00:11:22\" blocked_network_name=\"Cafe\" />\n"
+    "<qvvolume qvVolumeGuid=\"v" + std::string(27, 'D') + "\" mountPointPath=\"D:\\\" />\n"
+    "<qvvolume qvVolumeGuid=\"v" + std::string(27, 'C') + "\" mountPointPath=\"C:\\\" />\n</qvinfo>\n";
+const std::string kSettingsRecord = "3|00:11:22|Cafe|c:\\users\\ann\\temp|build-host ann@example.com .tmp,bak|v" +
+                                    std::string(27, 'C') + " C:\\ gm|v" + std::string(27, 'D') +
+                                    " D:\\ gm|E:\\ v000000000000000000000000000|0 4";
+
+// The send-logs record, little-endian: state 2 (sending) at 0, 30 done at 8, 60 in total at
+// 16, error 5 at 28; and what the status readers give.
+const std::string kSendLogsRecord =
+    std::string("\x02\0\0\0\0\0\0\0" "\x1e\0\0\0\0\0\0\0" "<\0\0\0\0\0\0\0" "\0\0\0\0" "\x05\0\0\0", 32);
+const char* const kStatus = "hide 1, updates 0, send-logs 2 55% 30/60 error 5";
+
+std::string Text(const char* key) {
+    QvString out;
+    GetUtf8InterfaceText(key, &out);
+    return out.GetText();
+}
+
+std::string Status() {
+    uint32_t percent = 0;
+    uint64_t done = 0, total = 0;
+    int32_t error = 0;
+    QvSendLogsRunStatus run = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &error);
+    char text[120];
+    snprintf(text, sizeof text, "hide %d, updates %d, send-logs %u %u%% %llu/%llu error %d", int(IsHideIconSet()),
+             int(IsCheckForUpdatesEnabled()), unsigned(run), unsigned(percent),
+             static_cast<unsigned long long>(done), static_cast<unsigned long long>(total), int(error));
+    return text;
+}
+
+// The values computed on first use and then cached, in one text.
+std::string MachineValues() {
+    QvString install, data, hguid, temp, host;
+    QvSystem::GetInstallDir(&install);
+    QvSystem::GetDataDir(&data);
+    QvSystem::GetHguid(&hguid);
+    QvFile::GetTempDir(&temp);
+    GetShortHostName(&host);
+    return std::string(install.GetText()) + "|" + data.GetText() + "|" + hguid.GetText() + "|" + temp.GetText() +
+           "|" + host.GetText() + "|" + QvSystem::GetLocaleCode();
+}
+
+std::string Describe(const ControlPanelSettings& s) {
+    std::string d = std::to_string(s.numDaysWarnIfNoBackup);
+    auto add = [&d](const std::string& part) { d += "|" + part; };
+    for (const QvStringVector* list : {&s.blockedNetworkMacAddrs, &s.blockedNetworkNames, &s.excludedDirs})
+        for (int32_t i = 0; i < list->GetCount(); i++)
+            add(list->GetAt(i)->GetText());
+    add(std::string(s.onlineHostname.GetText()) + " " + s.qvLogin.GetText() + " " + s.excludeFileTypes.GetText());
+    for (int32_t i = 0; i < s.volumes.GetCount(); i++)
+        add(std::string(s.volumes.GetAt(i)->volumeGuid) + " " + s.volumes.GetAt(i)->GetMountPointText() + " " +
+            s.volumes.GetAt(i)->typeCode);
+    add(std::string(s.scratchVolume.GetMountPointText()) + " " + s.scratchVolume.volumeGuid);
+    add(std::to_string(int(s.netAutoThrottle)) + " " + std::to_string(s.numBackupThreads));
+    return d;
+}
+
+// Forgets every cache the test hooks reach, as at the start of a process.
+void MakeCachesCold() {
+    QvUiUtilTest::ResetModule();
+    QvSystemTest::ResetDirectoryCaches();
+    QvPlatformTest::ResetTempDirCache();
+    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
+    QvInfoManagerTest::ForgetShortHostName();
+    QvLogTest::ForgetLastCleanupTime();
+}
+
+// The threads wait here until all have arrived, then start together.
+struct StartLine {
+    std::mutex mutex;
+    std::condition_variable released;
+    int waiting = 4;
+    void ArriveAndWait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (--waiting == 0)
+            released.notify_all();
+        released.wait(lock, [this] { return waiting == 0; });
+    }
+};
+
+// One thread's answers: how many, and the first few that differ from the expected ones.
+struct Answers {
+    long long count = 0;
+    std::vector<std::string> wrong;
+    void Check(const std::string& what, const std::string& got, const std::string& expected) {
+        ++count;
+        if (got != expected && wrong.size() < 5)
+            wrong.push_back(what + ": \"" + got + "\" instead of \"" + expected + "\"");
+    }
+};
+
+class QvConcurrency : public QvTestInstallation {};
+
+TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
+    temp.MakeFile("install\\qvbui_interface.xml", kInterfaceXml);
+    temp.MakeFile("data\\qvinfo.xml", kSettingsXml);
+    temp.MakeFile("data\\qvreports\\qvdc_synchostinfo.xml",
+                  "<qvdc_synchostinfo hide_icon=\"TRUE\" enable_check_for_updates=\"false\" />");
+    temp.MakeFile("tmp\\qv_sendlogs_ststus.shm", kSendLogsRecord);
+
+    // One thread first: the answers every thread must give.
+    MakeCachesCold();
+    const std::string machine = MachineValues();
+    for (const auto& t : kTexts)
+        ASSERT_EQ(t.text, Text(t.key));
+    ASSERT_EQ("de_DE", std::string(GetQvUiLocale().GetText()));
+    ASSERT_EQ(kStatus, Status());
+    ControlPanelSettings& settings = QvInfoManager::GetControlPanelSettings();
+    ASSERT_EQ(kSettingsRecord, Describe(settings));
+    ASSERT_EQ(std::vector<std::string>(), TakeLog());
+
+    MakeCachesCold();
+    settings.qvLogin.Set("from before");  // the record must be read again
+    std::vector<std::string> written;  // the writer's messages, in its order
+    for (int round = 0; round < kRounds; round++)
+        for (const std::string& text : {"line " + std::to_string(round), "text " + std::to_string(round),
+                                        "QvConcurrencyTest.cpp:" + std::to_string(round) +
+                                            " [QvConcurrencyWriter()] NOTE:\tmessage " + std::to_string(round)})
+            written.push_back(text);
+
+    StartLine start;
+    Answers answers[4];
+    const std::vector<std::function<void(Answers&)>> work = {
+        [&](Answers& a) {  // the log writer
+            for (int round = 0; round < kRounds; round++, a.count += 3) {
+                QvString line(written[size_t(round) * 3].c_str());
+                WriteLogLine(&line);
+                WriteLogText(written[size_t(round) * 3 + 1].c_str());
+                LogMessage(QV_LOG_LEVEL_NOTE, "QvConcurrencyTest.cpp", round, "void QvConcurrencyWriter(int)",
+                           "message %d", round);
+            }
+        },
+        [&](Answers& a) {  // interface texts and the machine's values
+            for (int round = 0; round < kRounds; round++) {
+                a.Check("machine", MachineValues(), machine);
+                for (const auto& t : kTexts)
+                    a.Check(t.key, Text(t.key), t.text);
+                a.Check("locale", GetQvUiLocale().GetText(), "de_DE");
+            }
+        },
+        [&](Answers& a) {  // the status readers and the machine's values
+            for (int round = 0; round < kRounds; round++) {
+                a.Check("machine", MachineValues(), machine);
+                a.Check("status", Status(), kStatus);
+            }
+        },
+        [&](Answers& a) {  // the one thread that uses the settings record
+            InitQvUiUtil();
+            for (int round = 0; round < kRounds; round++) {
+                QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+                a.Check("settings", Describe(settings), kSettingsRecord);
+            }
+        },
+    };
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < work.size(); i++)
+        threads.emplace_back([&, i] {
+            start.ArriveAndWait();
+            work[i](answers[i]);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const long long expectedCounts[] = {kRounds * 3, kRounds * 6, kRounds * 2, kRounds};
+    for (size_t i = 0; i < 4; i++) {
+        EXPECT_EQ(expectedCounts[i], answers[i].count) << "thread " << i + 1;
+        EXPECT_EQ(std::vector<std::string>(), answers[i].wrong) << "thread " << i + 1;
+    }
+    EXPECT_EQ(kSettingsRecord, Describe(settings));
+    EXPECT_EQ(0, QvPlatformTest::GetSleepCount()) << "no file was ever caught short";
+
+    // The log: the writer's lines in its order, each "YYYY-MM-DD HH:MM:SS %10d - text".
+    QvString logPath;
+    GetLogFilePath(15, &logPath);
+    std::string content;
+    ASSERT_TRUE(QvTestFs::ReadFile(logPath.GetText(), &content));
+    char front[64];
+    snprintf(front, sizeof front, "2024-03-15 10:00:00 %10d - ", int(QvPlatform::GetCurrentProcessId()));
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = content.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(content.substr(at, end - at));
+    ASSERT_EQ(written.size(), lines.size());
+    EXPECT_EQ('\n', content.back()) << "the last line is whole";
+    for (size_t i = 0; i < lines.size(); i++)
+        ASSERT_EQ(front + written[i], lines[i]) << "line " << i + 1;
+}
+
+}  // namespace
