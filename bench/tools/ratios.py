@@ -6,10 +6,13 @@ import sys
 
 
 def load(path):
-    with open(path) as f:
-        data = json.load(f)
+    try:
+        with open(path) as f:
+            data = json.load(f)
+    except (OSError, ValueError) as e:
+        sys.exit("ratios.py: no benchmark results in %s (%s)" % (path, e))
     medians = {}
-    for b in data["benchmarks"]:
+    for b in data.get("benchmarks", []):
         if b.get("aggregate_name") != "median":
             continue
         name = b["run_name"]
@@ -20,6 +23,8 @@ def load(path):
 
 def main():
     context, m = load(sys.argv[1])
+    if not m:
+        sys.exit("ratios.py: no benchmark results in %s" % sys.argv[1])
     rows = []  # (measure, ours, peer, ratio text, goal, met)
 
     def t(name):

@@ -1,12 +1,19 @@
 #pragma once
 // The fixed numbers and names of the tray program: what the shell, the control panel
-// qvbui.exe and tests from outside see of it. Each one is defined here and nowhere else.
+// qvbui.exe and tests from outside see of it. Each one is defined here and nowhere else,
+// except those the resource script shares: the version (QVBUITRAY_VERSION_TEXT and its
+// parts) in QvBuiTrayVersion.h and the resource identifiers in resource.h, both included
+// here. System values go by their SDK names.
+
+#include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 
-// ---- Program ----------------------------------------------------------------------
-#define QVBUITRAY_VERSION_TEXT "9.2.2.897"
+#include "QvBuiTrayVersion.h"
+#include "resource.h"
 
+// ---- Program ----------------------------------------------------------------------
 // Bounded buffers for the title and class name read from the string table (units,
 // terminator included).
 constexpr int kQvBuiTrayResourceTextUnits = 100;
@@ -17,12 +24,14 @@ constexpr int kQvBuiTrayExitNoMainWindow = 0;
 constexpr int kQvBuiTrayQuitCode = 0;  // carried by every quit message of the program
 
 // ---- Windows ----------------------------------------------------------------------
-constexpr unsigned int kQvBuiTrayClassStyle = 0x0003;  // CS_HREDRAW | CS_VREDRAW
-constexpr int kQvBuiTrayClassBackground = 5 + 1;       // COLOR_WINDOW + 1
+// Both window classes: redrawn whole on a resize, painted in the window colour.
+constexpr unsigned int kQvBuiTrayClassStyle = CS_HREDRAW | CS_VREDRAW;
+constexpr int kQvBuiTrayClassBackground = COLOR_WINDOW + 1;
 
-// The hidden tray window that receives the icon's callbacks and "TaskbarCreated".
+// The hidden tray window that receives the icon's callbacks and "TaskbarCreated". Its
+// title is its class name.
 #define QVBUITRAY_TRAY_WINDOW_CLASS L"VelbrookTrayWindow"
-#define QVBUITRAY_TRAY_WINDOW_TITLE L"VelbrookTrayWindow"
+#define QVBUITRAY_TRAY_WINDOW_TITLE QVBUITRAY_TRAY_WINDOW_CLASS
 #define QVBUITRAY_TRAY_MENU_NAME L"VelbrookTrayMenu"
 // Broadcast by the shell when it (re)starts; every tray window answers it.
 #define QVBUITRAY_TASKBAR_CREATED_MESSAGE_NAME L"TaskbarCreated"
@@ -43,9 +52,11 @@ constexpr int kQvBuiTrayClickPressed = 1;      // left press seen, no tick since
 constexpr int kQvBuiTrayClickOneTickPassed = 2;  // next tick opens the menu
 
 // ---- Notification icon ------------------------------------------------------------
-constexpr unsigned int kQvBuiTrayIconId = 110;                 // uID, also icon resource 110
-constexpr unsigned int kQvBuiTrayIconFlags = 0x7;              // NIF_MESSAGE | NIF_ICON | NIF_TIP
-constexpr unsigned int kQvBuiTrayCallbackMessage = 0x0400 + 1;  // WM_USER + 1 = 1025
+// The icon's uID is the number of the program icon it shows (110).
+constexpr unsigned int kQvBuiTrayIconId = IDI_QVBUITRAY;
+constexpr unsigned int kQvBuiTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// The message that carries the icon's mouse events to the tray window (1025).
+constexpr unsigned int kQvBuiTrayCallbackMessage = WM_USER + 1;
 #define QVBUITRAY_TIP_TEXT "Velbrook"
 constexpr int kQvBuiTrayTipMaxUnits = 63;  // copied at most, then a terminating zero
 // The size of NOTIFYICONDATAW in its full layout in the shipping 32-bit program.
@@ -84,8 +95,9 @@ constexpr int kQvBuiTrayCmdSendLogs = 9;
 #define QVBUITRAY_SEPARATOR_TEXT L"dummy"
 // The locale setting that means "no choice": the override is left alone.
 #define QVBUITRAY_DEFAULT_LOCALE "default"
-// TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON.
-constexpr unsigned int kQvBuiTrayTrackMenuFlags = 0x1A2;
+// The menu returns the chosen command instead of posting it, sends no notifications,
+// opens upwards from the cursor and takes a choice made with either mouse button.
+constexpr unsigned int kQvBuiTrayTrackMenuFlags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON;
 
 // ---- Control panel command line ---------------------------------------------------
 #define QVBUITRAY_CONTROL_PANEL_NAME "qvbui"

@@ -19,8 +19,8 @@ namespace QvBuiTray {
 
 // ---- Start-up and main window (QvBuiTrayMain.cpp, QvBuiTrayMainWindow.cpp) ----------
 extern HINSTANCE instance;
-extern wchar_t title[kQvBuiTrayResourceTextUnits];        // string 103, main window title
-extern wchar_t windowClass[kQvBuiTrayResourceTextUnits];  // string 109, main window class
+extern wchar_t title[kQvBuiTrayResourceTextUnits];        // string IDS_APP_TITLE, main window title
+extern wchar_t windowClass[kQvBuiTrayResourceTextUnits];  // string IDC_QVBUITRAY, main window class
 extern UINT_PTR timerId;  // the 150 ms timer of the main window; 0 while none runs
 extern QvGetDpiForWindowFunction getDpiForWindow;              // null when missing
 extern QvLoadIconWithScaleDownFunction loadIconWithScaleDown;  // null when missing

@@ -1,7 +1,9 @@
-// The program's resources (the resource script is built into this test program) and the
-// hidden main window's handling of its timer, Exit and destruction.
+// The program's resources (the resource script is built into this test program; the
+// version block is read from the program's file), the two window classes and the hidden
+// main window's handling of its timer, Exit and destruction.
 #include "QvBuiTrayMainWindow.h"
 
+#include "QvBuiTrayIcon.h"
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
 #include "resource.h"
@@ -15,11 +17,32 @@ static std::wstring MenuText(HMENU menu, UINT position) {
     return text;
 }
 
-TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAcceleratorsAndVersion) {
+// Read from the program's file, built next to this test program.
+TEST(QvBuiTrayResources, ProgramFileCarriesItsVersionBlock) {
     wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::vector<unsigned char> block(GetFileVersionInfoSizeW(path, nullptr) + 1);
-    ASSERT_TRUE(GetFileVersionInfoW(path, 0, DWORD(block.size()), block.data()));
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::wstring program(path);
+    program = program.substr(0, program.find_last_of(L'\\') + 1) + L"qvbuitray.exe";
+    std::vector<unsigned char> block(GetFileVersionInfoSizeW(program.c_str(), nullptr) + 1);
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, DWORD(block.size()), block.data())) << Utf8(program);
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ((9u << 16) | 2u, fixed->dwFileVersionMS);
+    EXPECT_EQ((2u << 16) | 897u, fixed->dwFileVersionLS);
+    EXPECT_EQ((9u << 16) | 2u, fixed->dwProductVersionMS);
+    EXPECT_EQ((2u << 16) | 897u, fixed->dwProductVersionLS);
+
+    // U.S. English, UTF-16.
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &size));
+    ASSERT_EQ(4u, size);
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(1200, translation[1]);
+
     struct {
         const wchar_t* name;
         const wchar_t* text;
@@ -28,13 +51,14 @@ TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAcceleratorsAndVersion) {
                           {L"ProductVersion", L"9.2.2.897"}};
     for (const auto& entry : versionStrings) {
         wchar_t* value = nullptr;
-        UINT length = 0;
         std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + entry.name;
-        EXPECT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) &&
+        EXPECT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &size) &&
                     std::wstring(value) == entry.text)
             << Utf8(entry.name);
     }
+}
 
+TEST(QvBuiTrayResources, NameTheMainWindowAndCarryMenuAndAccelerators) {
     wchar_t text[kQvBuiTrayResourceTextUnits] = {};
     LoadStringW(instance, IDS_APP_TITLE, text, kQvBuiTrayResourceTextUnits);
     EXPECT_STREQ(L"qvbuitray", text);
@@ -113,4 +137,18 @@ TEST_F(QvBuiTrayTest, MainWindowTicksOnTimerMessagesAndEndsTheLoopWhenExitDestro
     int code = -5;
     EXPECT_TRUE(TakeQuitMessage(&code));
     EXPECT_EQ(0, code);
+}
+
+// Both classes: CS_HREDRAW | CS_VREDRAW, and COLOR_WINDOW + 1 as the background.
+TEST_F(QvBuiTrayTest, WindowClassesRedrawOnResizeAndPaintTheWindowColour) {
+    LoadStringW(instance, IDC_QVBUITRAY, windowClass, kQvBuiTrayResourceTextUnits);
+    RegisterQvBuiMainWindowClass();
+    ASSERT_TRUE(CreateQvBuiSystemTray());
+    for (const wchar_t* name : {L"QVBUITRAY", L"VelbrookTrayWindow"}) {
+        WNDCLASSEXW info = {};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetClassInfoExW(instance, name, &info)) << Utf8(name);
+        EXPECT_EQ(3u, info.style) << Utf8(name);
+        EXPECT_EQ(6, reinterpret_cast<INT_PTR>(info.hbrBackground)) << Utf8(name);
+    }
 }

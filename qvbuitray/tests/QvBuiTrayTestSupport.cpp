@@ -34,6 +34,10 @@ const char* const kInterfaceXml =
     " TrayMenuItem_About=\"\xC3\x80 propos\" TrayMenuItem_Quit=\"Quitter\"/>\n"
     "</qvbui_texts>\n";
 
+// Where the program finds its install directory: HKEY_LOCAL_MACHINE, this key, this value.
+const wchar_t* const kInstallDirKey = L"Software\\Velbrook";
+const wchar_t* const kInstallDirValue = L"installdir";
+
 QvTempDir* root = nullptr;
 std::string installDir, dataDir, tempDir, logPath;
 size_t logMark = 0;
@@ -61,20 +65,21 @@ public:
         root->MakeFile("install\\qvbui_interface.xml", kInterfaceXml);
 
         const uint32_t hklm = QvSystem::kRegistryRootLocalMachine;
+        const std::string key = QvBuiTrayTestEnv::Utf8(kInstallDirKey);
+        const std::string value = QvBuiTrayTestEnv::Utf8(kInstallDirValue);
         wchar_t previous[1024];
         DWORD bytes = sizeof(previous);
-        bool hadPrevious = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Velbrook", L"installdir", RRF_RT_REG_SZ,
-                                        nullptr, previous, &bytes) == ERROR_SUCCESS;
-        ASSERT_TRUE(QvTestSystem::WriteRegistryString(hklm, "Software\\Velbrook", "installdir", installDir));
+        bool hadPrevious = RegGetValueW(HKEY_LOCAL_MACHINE, kInstallDirKey, kInstallDirValue, RRF_RT_REG_SZ, nullptr,
+                                        previous, &bytes) == ERROR_SUCCESS;
+        ASSERT_TRUE(QvTestSystem::WriteRegistryString(hklm, key, value, installDir));
         QvSystemTest::ResetDirectoryCaches();
         QvString settled, data;
         QvSystem::GetInstallDir(&settled);
         QvSystem::GetDataDir(&data);
         if (hadPrevious)
-            QvTestSystem::WriteRegistryString(hklm, "Software\\Velbrook", "installdir",
-                                              QvBuiTrayTestEnv::Utf8(previous));
+            QvTestSystem::WriteRegistryString(hklm, key, value, QvBuiTrayTestEnv::Utf8(previous));
         else
-            QvTestSystem::DeleteRegistryValue(hklm, "Software\\Velbrook", "installdir");
+            QvTestSystem::DeleteRegistryValue(hklm, key, value);
         ASSERT_EQ(installDir, settled.GetText());
         ASSERT_EQ(dataDir, data.GetText());
 

@@ -40,6 +40,9 @@ int64_t GetFileSize(const char* path);
 // False (buffer unchanged) when nothing can be cut: null, empty, "C:\", "/", a bare name.
 bool StripLastPathComponent(char* path);
 
+// Drops one trailing "\" or "/" from the path, when it ends with one.
+void RemoveTrailingSeparator(QvString* path);
+
 // Creates the directory and every missing parent, with the shared access list when
 // shared is true. True when something exists at the path afterwards. Paths longer than
 // kMaxDirectoryTreePath bytes fail. Directories created before a failure stay.

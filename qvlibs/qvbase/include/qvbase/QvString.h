@@ -74,6 +74,11 @@ public:
 
     // -1, 0 or 1; null counts as the empty string; bytes compare as signed 8-bit values.
     static int Compare(const char* a, const char* b);
+    // The program's case-insensitive rule: only A to Z fold (to a to z); every other byte
+    // must be equal. The counted form compares length bytes of a with the terminated b.
+    static char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+    static bool EqualsNoCase(const char* a, const char* b);
+    static bool EqualsNoCase(const char* a, int32_t length, const char* b);
     // Copies source with its terminator; the caller guarantees room.
     static void CopyText(char* destination, const char* source);
 

@@ -14,8 +14,6 @@ namespace QvInfoManagerInternal {
 void LogParts(const char* a, const char* b = nullptr, const char* c = nullptr, const char* d = nullptr,
               const char* e = nullptr);
 
-// True when a and b have the same bytes, A to Z folded to lower case.
-bool EqualsNoCase(const char* a, const char* b);
 
 // The comma-separated value as list items: with a comma, the trimmed fields of
 // SplitCommaList; without, the whole value as one item (trimmed when trimSingle); an empty

@@ -7,6 +7,7 @@
 
 #include "config/QvInfoManagerInternal.h"
 #include "config/QvInfoManagerTestHooks.h"
+#include "foundation/QvUntilExit.h"
 #include "platform/QvPlatformHost.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvLog.h"
@@ -22,19 +23,19 @@ const int32_t kHostNameBufferSize = 300;
 const char* const kUnknownHostName = "unknown";
 
 QvString& QvInfoXmlPath() {
-    static QvString path;
-    return path;
+    static QvUntilExit<QvString> path;
+    return *path;
 }
 
 QvString& QvInfoSideCopyPath() {
-    static QvString path;
-    return path;
+    static QvUntilExit<QvString> path;
+    return *path;
 }
 
 // Held while the two paths are built or replaced; once built they are only read.
 std::mutex& PathsLock() {
-    static std::mutex lock;
-    return lock;
+    static QvUntilExit<std::mutex> lock;
+    return *lock;
 }
 
 // The short host name and the test's stand-in for the platform's answer. The lock is
@@ -49,8 +50,8 @@ struct HostNameState {
 };
 
 HostNameState& HostName() {
-    static HostNameState state;
-    return state;
+    static QvUntilExit<HostNameState> state;
+    return *state;
 }
 
 void SetBothPaths(const char* settingsPath) {
@@ -124,16 +125,6 @@ void LogParts(const char* a, const char* b, const char* c, const char* d, const 
     WriteLogLine(&line);
 }
 
-bool EqualsNoCase(const char* a, const char* b) {
-    for (;; a++, b++) {
-        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + ('a' - 'A')) : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + ('a' - 'A')) : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
 
 bool GetElements(const QvString* text, const char* tag, const char* outOfMemoryPrefix, QvStringVector* snippets) {
     int32_t missed = 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "config/QvInfoManagerInternal.h"
+#include "foundation/QvUntilExit.h"
 #include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFile.h"
@@ -258,7 +259,7 @@ void RemoveDuplicateVolumes(QvVolumeInfoList& volumes) {
             const QvVolumeInfo* first = volumes.GetAt(i);
             const QvVolumeInfo* later = volumes.GetAt(j);
             if (strcmp(first->volumeGuid, later->volumeGuid) != 0 &&
-                !QvInfoManagerInternal::EqualsNoCase(first->GetMountPointText(), later->GetMountPointText())) {
+                !QvString::EqualsNoCase(first->GetMountPointText(), later->GetMountPointText())) {
                 j++;
                 continue;
             }
@@ -313,8 +314,8 @@ void ReadThrottleAndThreads(const QvString& text, ControlPanelSettings& settings
 namespace QvInfoManager {
 
 ControlPanelSettings& GetControlPanelSettings() {
-    static ControlPanelSettings settings;
-    return settings;
+    static QvUntilExit<ControlPanelSettings> settings;
+    return *settings;
 }
 
 void ReadControlPanelSettingsFromQvInfoXmlFile() {

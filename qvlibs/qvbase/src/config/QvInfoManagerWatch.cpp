@@ -134,19 +134,6 @@ void SubstituteSmartWatch(const QvString& value, int32_t first, const QvString& 
     out->Append(value.GetText() + start);
 }
 
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-// True when the length bytes at text equal word (NUL-terminated) ignoring ASCII case.
-bool EqualsNoCase(const char* text, int32_t length, const char* word, int32_t wordLength) {
-    if (length != wordLength)
-        return false;
-    for (int32_t i = 0; i < length; i++) {
-        if (FoldAscii(text[i]) != FoldAscii(word[i]))
-            return false;
-    }
-    return true;
-}
-
 bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The file sets in a form quick to search: names with their lengths.
@@ -158,7 +145,7 @@ struct FileSetIndex {
     // The first set whose name equals the item ignoring ASCII case, or null.
     const QvStringVector* Find(const char* item, int32_t length) const {
         for (int32_t i = 0; i < count; i++) {
-            if (lengths[i] == length && EqualsNoCase(item, length, sets[i].GetAt(0)->GetText(), length))
+            if (lengths[i] == length && QvString::EqualsNoCase(item, length, sets[i].GetAt(0)->GetText()))
                 return &sets[i];
         }
         return nullptr;
@@ -185,10 +172,10 @@ bool InsertKey(QvHashTable* record, const char* key, int32_t length) {
 bool ApplyItem(const char* item, int32_t length, const char* snippet, const FileSetIndex& fileSets,
                QvHashTable* record, char* mode) {
     bool whole = true;
-    if (EqualsNoCase(item, length, "none", 4)) {
+    if (QvString::EqualsNoCase(item, length, "none")) {
         whole = InsertKey(record, "none", 4);
         *mode = kExcludedMode;
-    } else if (EqualsNoCase(item, length, "all", 3)) {
+    } else if (QvString::EqualsNoCase(item, length, "all")) {
         whole = InsertKey(record, "all", 3);
         *mode = kAllFilesMode;
     } else if (const QvStringVector* fileSet = fileSets.Find(item, length)) {

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "config/QvUiUtilTestHooks.h"
+#include "foundation/QvUntilExit.h"
 #include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFile.h"
@@ -44,14 +45,6 @@ const uint64_t kPreparingPercentSpan = 10;
 const uint64_t kSendingPercentStart = 10;
 const uint64_t kSendingPercentSpan = 90;
 
-// Formed by InitQvUiUtil and kept for the process; never destroyed, like the rest of the
-// module's state.
-QvString& SynchostinfoPath() {
-    alignas(QvString) static unsigned char storage[sizeof(QvString)];
-    static QvString* path = new (storage) QvString();
-    return *path;
-}
-
 std::mutex sendLogsStatusLock;
 
 void FormSynchostinfoPath(QvString* out) {
@@ -61,17 +54,27 @@ void FormSynchostinfoPath(QvString* out) {
     out->Append(kSynchostinfoFileName);
 }
 
-// ASCII letters compare without regard to case; every other byte must be equal.
-bool EqualsNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'A' && *a <= 'Z' ? char(*a - 'A' + 'a') : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? char(*b - 'A' + 'a') : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
+// The host-information path, formed at the first status read after the module's start
+// (the data directory is known by then) and kept for the process. The lock is held while
+// it is formed; once formed it is only read.
+struct StatusPaths {
+    std::mutex lock;
+    QvString synchostinfo;
+};
+
+StatusPaths& Paths() {
+    static QvUntilExit<StatusPaths> paths;
+    return *paths;
 }
+
+const QvString& SynchostinfoPath() {
+    StatusPaths& paths = Paths();
+    std::lock_guard<std::mutex> guard(paths.lock);
+    if (paths.synchostinfo.GetLength() == 0)
+        FormSynchostinfoPath(&paths.synchostinfo);
+    return paths.synchostinfo;
+}
+
 
 uint32_t ReadUint32Le(const unsigned char* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
@@ -95,15 +98,14 @@ uint32_t SendLogsPercent(QvSendLogsRunStatus status, uint64_t done, uint64_t tot
 
 }  // namespace
 
-namespace QvUiUtilPrivate {
-
-void FormStatusFilePaths() { FormSynchostinfoPath(&SynchostinfoPath()); }
-
-void ForgetStatusFilePaths() { SynchostinfoPath().Set(""); }
-
-}  // namespace QvUiUtilPrivate
-
 namespace QvUiUtilTest {
+
+void ResetModule() {
+    QvUiUtilPrivate::ForgetStartAndText();
+    StatusPaths& paths = Paths();
+    std::lock_guard<std::mutex> guard(paths.lock);
+    paths.synchostinfo.Set("");
+}
 
 void GetSynchostinfoPath(QvString* out) {
     if (out)
@@ -116,7 +118,7 @@ bool IsHideIconSet() {
     InitQvUiUtil();
     QvString value;
     return QvFile::GetUniqueStrAttrFromXmlFile(SynchostinfoPath().GetText(), kHideIconAttribute, &value) &&
-           EqualsNoCase(value.GetText(), kHideIconValue);
+           QvString::EqualsNoCase(value.GetText(), kHideIconValue);
 }
 
 bool IsCheckForUpdatesEnabled() {
@@ -140,7 +142,7 @@ bool IsCheckForUpdatesEnabled() {
 
     QvString value;
     bool disabled = QvFile::GetUniqueStrAttrFromXmlSnippet(text, kCheckForUpdatesAttribute, &value) &&
-                    EqualsNoCase(value.GetText(), kCheckForUpdatesOffValue);
+                    QvString::EqualsNoCase(value.GetText(), kCheckForUpdatesOffValue);
     QvPlatform::Free(text);
     return !disabled;
 }

@@ -1,18 +1,17 @@
 #pragma once
-// Private to the UI utility module: the link between its two source files (the status
-// paths that InitQvUiUtil forms), and the hooks with which tests start each case as a
-// fresh process would.
+// Private to the UI utility module: the hooks with which tests start each case as a fresh
+// process would. The status readers (QvUiUtilStatus.cpp) build on the start and the
+// interface text (QvUiUtilText.cpp), never the other way round, so the reset of the whole
+// module lives with them.
 
 #include <cstdint>
 
 class QvString;
 
 namespace QvUiUtilPrivate {
-// Forms the host-information status path from the data directory (QvUiUtilStatus.cpp).
-// Called once by InitQvUiUtil.
-void FormStatusFilePaths();
-// Empties it again (for the test hook below).
-void ForgetStatusFilePaths();
+// Forgets the start, the loaded interface text, the text cache and the last locale
+// setting (QvUiUtilText.cpp), for ResetModule.
+void ForgetStartAndText();
 }  // namespace QvUiUtilPrivate
 
 namespace QvUiUtilTest {

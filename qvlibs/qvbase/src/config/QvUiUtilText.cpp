@@ -9,6 +9,7 @@
 #include <new>
 
 #include "config/QvUiUtilTestHooks.h"
+#include "foundation/QvUntilExit.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvInfoManager.h"
@@ -129,8 +130,7 @@ struct QvUiTextState {
 // Module state lives in static storage and is never destroyed: texts handed out by
 // reference stay valid for anything that still runs late in process exit.
 QvUiTextState& State() {
-    alignas(QvUiTextState) static unsigned char storage[sizeof(QvUiTextState)];
-    static QvUiTextState* state = new (storage) QvUiTextState();
+    static QvUntilExit<QvUiTextState> state;
     return *state;
 }
 
@@ -263,7 +263,6 @@ void InitQvUiUtil() {
             s.private_qvbuiInterfaceXml.Set("");
     }
 
-    QvUiUtilPrivate::FormStatusFilePaths();
     s.started.store(true, std::memory_order_release);
 }
 
@@ -326,9 +325,9 @@ void GetUtf8InterfaceText(const char* key, QvString* out) {
         cachedText->Set(out);
 }
 
-namespace QvUiUtilTest {
+namespace QvUiUtilPrivate {
 
-void ResetModule() {
+void ForgetStartAndText() {
     QvUiTextState& s = State();
     std::lock_guard<std::recursive_mutex> startGuard(s.startLock);
     s.started.store(false, std::memory_order_release);
@@ -344,8 +343,11 @@ void ResetModule() {
         s.errorText.Set("");
         s.uiLocaleSetting.Set("");
     }
-    QvUiUtilPrivate::ForgetStatusFilePaths();
 }
+
+}  // namespace QvUiUtilPrivate
+
+namespace QvUiUtilTest {
 
 int32_t GetCachedKeyCount() { return kCachedKeyCount; }
 

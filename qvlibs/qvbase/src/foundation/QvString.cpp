@@ -37,8 +37,6 @@ int64_t SteppedCapacity(int32_t currentCapacity, int32_t n) {
 
 bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-char FoldAsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The block a new string gets for an exact copy of count bytes, at the capacity an
@@ -366,7 +364,7 @@ void QvString::Trim() {
 
 void QvString::MakeLower() {
     for (int32_t i = 0; i < length; ++i)
-        buffer[i] = FoldAsciiLower(buffer[i]);
+        buffer[i] = QvString::FoldAscii(buffer[i]);
 }
 
 QvString QvString::Mid(int32_t start, int32_t count) const {
@@ -430,7 +428,7 @@ bool QvString::EndsWithNoCase(const char* suffix) const {
         return false;
     const char* tail = buffer + (length - static_cast<int32_t>(suffixLength));
     for (size_t i = 0; i < suffixLength; ++i) {
-        if (FoldAsciiLower(tail[i]) != FoldAsciiLower(suffix[i]))
+        if (QvString::FoldAscii(tail[i]) != QvString::FoldAscii(suffix[i]))
             return false;
     }
     return true;
@@ -488,4 +486,21 @@ void QvString::CopyText(char* destination, const char* source) {
         return;
     }
     memmove(destination, source, strlen(source) + 1);
+}
+
+bool QvString::EqualsNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (FoldAscii(*a) != FoldAscii(*b))
+            return false;
+        if (*a == '\0')
+            return true;
+    }
+}
+
+bool QvString::EqualsNoCase(const char* a, int32_t length, const char* b) {
+    for (int32_t i = 0; i < length; ++i) {
+        if (b[i] == '\0' || FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    }
+    return b[length] == '\0';
 }

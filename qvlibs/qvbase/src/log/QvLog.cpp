@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <mutex>
 
+#include "foundation/QvUntilExit.h"
 #include "log/QvLogTestHooks.h"
 #include "platform/QvPlatformClock.h"
 #include "qvbase/QvFile.h"
@@ -28,22 +29,20 @@ const char kLogFileExtension[] = ".log";
 const char kZipFileExtension[] = ".zip";
 const int32_t kExtensionLength = 4;
 
-// Module state, one per process, read and written only under the lock. The lock is
-// constructed before main and destroyed at exit; it is the innermost lock of the library
-// (no other lock of the library is taken while it is held). The directory ends in a
-// backslash while
-// logDirectorySet is true.
-std::recursive_mutex logLock;
-QvString logDirectory;
-bool logDirectorySet = false;
-int64_t lastCleanupMillis = 0;
+// Module state, one per process, read and written only under its lock, which is the
+// innermost lock of the library (no other lock of the library is taken while it is
+// held). Never destroyed: lines written late in process exit still find it. The
+// directory ends in a backslash while directorySet is true.
+struct LogState {
+    std::recursive_mutex lock;
+    QvString directory;
+    bool directorySet = false;
+    int64_t lastCleanupMillis = 0;
+};
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-void RemoveOneTrailingSeparator(QvString* path) {
-    int32_t length = path->GetLength();
-    if (length > 0 && IsSeparator(path->GetText()[length - 1]))
-        path->SetLength(length - 1);
+LogState& Log() {
+    static QvUntilExit<LogState> state;
+    return *state;
 }
 
 int32_t FindLastChar(const QvString* text, char c) {
@@ -85,12 +84,12 @@ void RemoveDayFiles(int32_t day) {
 // A file for day k is appended to again next month; delete the files of the coming days
 // before that happens. Runs under the log lock.
 void CleanUpComingDays(int32_t today, int64_t now) {
-    int64_t sinceLast = now - lastCleanupMillis;
+    int64_t sinceLast = now - Log().lastCleanupMillis;
     if (sinceLast < 0)
         sinceLast = -sinceLast;
     if (sinceLast <= kCleanupIntervalMillis)
         return;
-    lastCleanupMillis = now;
+    Log().lastCleanupMillis = now;
     for (int32_t day = today + kCleanupFirstDayAhead; day <= today + kCleanupLastDayAhead; ++day)
         RemoveDayFiles(day);
     if (today > kCleanupMonthEndAfterDay) {
@@ -119,24 +118,24 @@ void SetLogDirectory(const char* directory) {
         }
     }
 
-    std::lock_guard<std::recursive_mutex> guard(logLock);
-    logDirectorySet = false;
-    logDirectory.Set("");
+    std::lock_guard<std::recursive_mutex> guard(Log().lock);
+    Log().directorySet = false;
+    Log().directory.Set("");
     if (!directory || refused)
         return;
-    logDirectory.Set(directory);
-    RemoveOneTrailingSeparator(&logDirectory);
-    QvFile::CreateDirectoryTree(logDirectory.GetText(), true);
-    logDirectory.AppendChar('\\');
-    logDirectorySet = true;
+    Log().directory.Set(directory);
+    QvFile::RemoveTrailingSeparator(&Log().directory);
+    QvFile::CreateDirectoryTree(Log().directory.GetText(), true);
+    Log().directory.AppendChar('\\');
+    Log().directorySet = true;
 }
 
 void GetLogFilePath(int32_t day, QvString* output) {
-    std::lock_guard<std::recursive_mutex> guard(logLock);
-    if (!logDirectorySet || !output)
+    std::lock_guard<std::recursive_mutex> guard(Log().lock);
+    if (!Log().directorySet || !output)
         return;
-    output->Set(&logDirectory);
-    RemoveOneTrailingSeparator(output);
+    output->Set(&Log().directory);
+    QvFile::RemoveTrailingSeparator(output);
 
     // The file name starts with the directory's own name: "...\qvbuitray\qvbuitray07.log".
     int32_t length = output->GetLength();
@@ -169,8 +168,8 @@ void WriteLogLine(const QvString* message) {
 
     // One line is formed and appended whole under the lock, so lines of several threads
     // never mix and the cleanup runs for one of them at a time.
-    std::lock_guard<std::recursive_mutex> guard(logLock);
-    if (!logDirectorySet)
+    std::lock_guard<std::recursive_mutex> guard(Log().lock);
+    if (!Log().directorySet)
         return;
     char stamp[kQvTimeTextBufferSize];
     FormatTimeMillis(stamp, now);
@@ -233,7 +232,7 @@ QvString ShortenFunctionName(const char* signature) {
 
 namespace QvLogTest {
 void ForgetLastCleanupTime() {
-    std::lock_guard<std::recursive_mutex> guard(logLock);
-    lastCleanupMillis = 0;
+    std::lock_guard<std::recursive_mutex> guard(Log().lock);
+    Log().lastCleanupMillis = 0;
 }
 }  // namespace QvLogTest

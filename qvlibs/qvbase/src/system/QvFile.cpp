@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "foundation/QvUntilExit.h"
 #include "platform/QvPlatformFiles.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFileInfo.h"
@@ -54,8 +55,8 @@ bool IsWritableTarget(const char* path) {
 // locked meanwhile.
 std::mutex tempDirLock;
 QvString& TempDirCache() {
-    static QvString cache;
-    return cache;
+    static QvUntilExit<QvString> cache;
+    return *cache;
 }
 
 }  // namespace
@@ -105,6 +106,12 @@ int64_t GetFileSize(const char* path) {
     if (!GetFileInfo(&pathString, &info))
         return 0;
     return info.size;
+}
+
+void RemoveTrailingSeparator(QvString* path) {
+    int32_t length = path != nullptr ? path->GetLength() : 0;
+    if (length > 0 && (path->GetText()[length - 1] == '\\' || path->GetText()[length - 1] == '/'))
+        path->SetLength(length - 1);
 }
 
 bool StripLastPathComponent(char* path) {

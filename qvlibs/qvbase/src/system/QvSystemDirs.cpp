@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 
+#include "foundation/QvUntilExit.h"
 #include "platform/QvPlatformShell.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
@@ -49,12 +50,10 @@ struct DirectoryCaches {
     bool hguidKnown = false;
 };
 
-// The caches live in static storage and are never destroyed, so that code running late
-// in process exit (the log writer) can still ask for the directories. The first call
-// constructs them once, whichever thread makes it.
+// Never destroyed: code running late in process exit (the log writer) can still ask for
+// the directories.
 DirectoryCaches& Caches() {
-    alignas(DirectoryCaches) static unsigned char storage[sizeof(DirectoryCaches)];
-    static DirectoryCaches* caches = new (storage) DirectoryCaches();
+    static QvUntilExit<DirectoryCaches> caches;
     return *caches;
 }
 
@@ -70,14 +69,6 @@ bool GetKnownFolderUtf8(QvPlatform::QvKnownFolder folder, const char* fallbackFo
     return true;
 }
 
-void RemoveOneTrailingSeparator(QvString* path) {
-    int32_t length = path->GetLength();
-    if (length > 0) {
-        char last = path->GetText()[length - 1];
-        if (last == '/' || last == '\\')
-            path->SetLength(length - 1);
-    }
-}
 
 void AppendFolder(QvString* path, const char* folderName) {
     path->Append("\\");
@@ -114,7 +105,7 @@ void GetInstallDir(QvString* out) {
             out->Set(kInstallDirFallback);
         }
     }
-    RemoveOneTrailingSeparator(out);
+    QvFile::RemoveTrailingSeparator(out);
     // A directory that cannot be created is still the answer: the callers' own file
     // operations report what is missing.
     QvFile::CreateDirectoryTree(out->GetText(), false);
@@ -139,7 +130,7 @@ void GetDataDir(QvString* out) {
     if (QvFile::FileExists(&configPath) &&
         QvFile::GetUniqueStrAttrFromXmlFile(configPath.GetText(), kDataDirAttribute, out)) {
         // Taken as written: an empty value or a missing directory is still the answer.
-        RemoveOneTrailingSeparator(out);
+        QvFile::RemoveTrailingSeparator(out);
         out->Append("\\");
         cache.Set(out);
         return;
