@@ -1,6 +1,7 @@
 // Test support: the client installation of the configuration-reader tests.
 #include "QvTestInstallation.h"
 
+#include "QvTestLog.h"
 #include "QvTestSystem.h"
 #include "config/QvInfoManagerTestHooks.h"
 #include "config/QvUiUtilTestHooks.h"
@@ -83,16 +84,9 @@ std::vector<std::string> QvTestInstallation::TakeLog(const std::string& prefix) 
     QvString path;
     GetLogFilePath(kLogDay, &path);
     std::string content;
-    std::vector<std::string> messages;
     if (!QvTestFs::ReadFile(path.GetText(), &content))
-        return messages;
-    for (size_t start = logOffset, end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
-        std::string line = content.substr(start, end - start);
-        size_t dash = line.find(" - ");
-        std::string message = dash == std::string::npos ? line : line.substr(dash + 3);
-        if (message.compare(0, prefix.size(), prefix) == 0)
-            messages.push_back(message);
-    }
-    logOffset = content.size();
+        return {};
+    std::vector<std::string> messages = QvTestLog::Messages(content, logOffset, 0, prefix);
+    logOffset = content.rfind('\n') + 1;
     return messages;
 }
