@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/QvPlatformClock.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
+#include "QvTestPlatform.h"
 
 namespace QvFuzz {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "FuzzEnvironment.h"
-#include "config/QvUiUtilTestHooks.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvUiUtil.h"
 
 namespace {

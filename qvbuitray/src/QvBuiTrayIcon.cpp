@@ -5,7 +5,6 @@
 
 #include "QvBuiTrayConstants.h"
 #include "QvBuiTrayState.h"
-#include "QvBuiTrayWndProc.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvTime.h"
@@ -32,7 +31,7 @@ static void RegisterTrayWindowClass() {
     WNDCLASSEXW windowClassInfo = {};
     windowClassInfo.cbSize = sizeof(windowClassInfo);
     windowClassInfo.style = kQvBuiTrayClassStyle;
-    windowClassInfo.lpfnWndProc = QvBuiTrayWndProc;
+    windowClassInfo.lpfnWndProc = trayWindowProcedure;
     windowClassInfo.cbClsExtra = 0;
     windowClassInfo.cbWndExtra = 0;
     windowClassInfo.hInstance = instance;

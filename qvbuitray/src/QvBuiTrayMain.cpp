@@ -7,6 +7,7 @@
 #include "QvBuiTrayIcon.h"
 #include "QvBuiTrayMainWindow.h"
 #include "QvBuiTrayState.h"
+#include "QvBuiTrayWndProc.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
@@ -38,6 +39,7 @@ int WINAPI wWinMain(HINSTANCE instanceHandle, HINSTANCE previousInstance, PWSTR 
     }
 
     RegisterQvBuiMainWindowClass();
+    trayWindowProcedure = QvBuiTrayWndProc;
     ResolveQvBuiOptionalEntryPoints();
 
     HWND mainWindow = CreateQvBuiMainWindow();

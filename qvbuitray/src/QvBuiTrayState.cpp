@@ -11,6 +11,7 @@ QvGetDpiForWindowFunction getDpiForWindow = nullptr;
 QvLoadIconWithScaleDownFunction loadIconWithScaleDown = nullptr;
 
 HWND trayWindow = nullptr;
+WNDPROC trayWindowProcedure = nullptr;
 NOTIFYICONDATAW trayIconData = {};
 int64_t firstVisibilityCheckTime = 0;
 bool lastHidden = false;

@@ -27,6 +27,10 @@ extern QvLoadIconWithScaleDownFunction loadIconWithScaleDown;  // null when miss
 
 // ---- Notification icon (QvBuiTrayIcon.cpp) ----------------------------------------
 extern HWND trayWindow;  // most recent tray window; null before the first, after a failed one
+// The tray window's procedure (QvBuiTrayWndProc), given by the start-up: the icon code
+// registers the class with it but does not depend on the procedure, which calls back
+// into the icon code.
+extern WNDPROC trayWindowProcedure;
 // Filled on every add. A non-zero cbSize means an icon was set up at least once.
 extern NOTIFYICONDATAW trayIconData;
 extern int64_t firstVisibilityCheckTime;  // seconds since 1970; 0 until the first check

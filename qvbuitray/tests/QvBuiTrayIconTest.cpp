@@ -7,7 +7,7 @@
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
 #include "QvBuiTrayWndProc.h"
-#include "platform/QvPlatformClock.h"
+#include "QvTestPlatform.h"
 
 using namespace QvBuiTray;
 using namespace QvBuiTrayTestEnv;

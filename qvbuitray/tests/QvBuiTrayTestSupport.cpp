@@ -5,15 +5,15 @@
 
 #include "QvBuiTraySeams.h"
 #include "QvBuiTrayState.h"
+#include "QvBuiTrayWndProc.h"
 #include "QvTempDir.h"
 #include "QvTestSystem.h"
-#include "config/QvUiUtilTestHooks.h"
-#include "platform/QvPlatformClock.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvTime.h"
-#include "system/QvSystemTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ public:
         ASSERT_EQ(dataDir, data.GetText());
 
         QvUiUtilTest::ResetModule();
-        QvSystemTest::SetFakeUiLanguage(0x0409);
+        QvPlatformTest::SetFakeUiLanguage(0x0409);
         QvPlatformTest::SetFakeFileTime(kStartFileTime);
         SetLogDirectory((dataDir + "qvlogs\\qvbuitray").c_str());
         char stamp[kQvTimeTextBufferSize];
@@ -93,12 +93,13 @@ public:
         GetLogFilePath(std::atoi(stamp + 8), &path);
         logPath = path.GetText();
         QvBuiTray::instance = GetModuleHandleW(nullptr);
+        QvBuiTray::trayWindowProcedure = QvBuiTrayWndProc;
     }
 
     void TearDown() override {
         SetLogDirectory(nullptr);
         QvPlatformTest::UseRealClock();
-        QvSystemTest::SetFakeUiLanguage(0);
+        QvPlatformTest::SetFakeUiLanguage(0);
         delete root;
     }
 };

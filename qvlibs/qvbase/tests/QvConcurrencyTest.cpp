@@ -13,17 +13,15 @@
 #include <gtest/gtest.h>
 
 #include "QvTestInstallation.h"
-#include "config/QvInfoManagerTestHooks.h"
-#include "config/QvUiUtilTestHooks.h"
-#include "log/QvLogTestHooks.h"
+#include "QvTestHooks.h"
 #include "platform/QvPlatformClock.h"
-#include "platform/QvPlatformFiles.h"
+#include "files/QvPlatformFiles.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvInfoManager.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvUiUtil.h"
-#include "system/QvSystemTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -111,7 +109,7 @@ std::string Describe(const ControlPanelSettings& s) {
 void MakeCachesCold() {
     QvUiUtilTest::ResetModule();
     QvSystemTest::ResetDirectoryCaches();
-    QvPlatformTest::ResetTempDirCache();
+    QvFileTest::ResetTempDirCache();
     QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
     QvInfoManagerTest::ForgetShortHostName();
     QvLogTest::ForgetLastCleanupTime();

@@ -8,10 +8,12 @@
 
 #include "QvTempDir.h"
 #include "platform/QvPlatformClock.h"
-#include "platform/QvPlatformFiles.h"
+#include "files/QvPlatformFiles.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFileInfo.h"
 #include "qvbase/QvString.h"
+#include "QvTestPlatform.h"
+#include "QvTestHooks.h"
 
 namespace {
 
@@ -275,7 +277,7 @@ TEST_F(QvFileTest, LongPathsGetThePrefixAndRoundTrip) {
 }
 
 TEST(QvFile, TempDirEndsInSeparatorIsCachedAndFallsBackToCTemp) {
-    QvPlatformTest::ResetTempDirCache();
+    ::QvFileTest::ResetTempDirCache();
     QvString dir, again;
     ASSERT_TRUE(QvFile::GetTempDir(&dir));
     ASSERT_GT(dir.GetLength(), 1);
@@ -286,10 +288,10 @@ TEST(QvFile, TempDirEndsInSeparatorIsCachedAndFallsBackToCTemp) {
     QvPlatformTest::FailTempPathQuery(true);
     EXPECT_TRUE(QvFile::GetTempDir(&again));
     EXPECT_STREQ(dir.GetText(), again.GetText());
-    QvPlatformTest::ResetTempDirCache();
+    ::QvFileTest::ResetTempDirCache();
     EXPECT_TRUE(QvFile::GetTempDir(&dir));
     QvPlatformTest::FailTempPathQuery(false);
-    QvPlatformTest::ResetTempDirCache();
+    ::QvFileTest::ResetTempDirCache();
     EXPECT_STREQ("C:\\Temp\\", dir.GetText());
 }
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/QvPlatformMemory.h"
+#include "QvTestPlatform.h"
 
 namespace {
 

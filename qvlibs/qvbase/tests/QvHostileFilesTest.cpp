@@ -17,15 +17,15 @@
 #include "QvTempDir.h"
 #include "QvTestInstallation.h"
 #include "QvTestSystem.h"
-#include "config/QvInfoManagerTestHooks.h"
-#include "config/QvUiUtilTestHooks.h"
+#include "QvTestHooks.h"
 #include "platform/QvPlatformClock.h"
-#include "platform/QvPlatformFiles.h"
+#include "files/QvPlatformFiles.h"
 #include "qvbase/QvInfoManager.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvUiUtil.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -116,7 +116,7 @@ protected:
         WriteInstallConfig(dataDir);
         for (const char* name : {"TMPDIR", "TMP", "TEMP"})
             QvTestSystem::SetEnv(name, tempDir);
-        QvPlatformTest::ResetTempDirCache();
+        QvFileTest::ResetTempDirCache();
         QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
         QvUiUtilTest::ResetModule();
     }

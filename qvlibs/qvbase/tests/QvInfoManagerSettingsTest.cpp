@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "QvTestInstallation.h"
-#include "config/QvInfoManagerTestHooks.h"
-#include "platform/QvPlatformClock.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvVolumeInfo.h"
 #include "qvbase/QvVolumeInfoList.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -237,16 +237,17 @@ TEST(QvShortHostName, IsTheLowerCaseNameUpToTheFirstDotWorkedOutOnce) {
         {true, "Build-Host.example.com", "build-host"}, {true, "PLAIN", "plain"},
         {true, ".local", "unknown"}, {false, "ignored", "unknown"}};
     for (const auto& c : cases) {
-        QvInfoManagerTest::SetFakeHostName(c.succeed, c.platformName);
+        QvPlatformTest::SetFakeHostName(c.succeed, c.platformName);
         QvInfoManagerTest::ForgetShortHostName();
         QvString name("sentinel");
         GetShortHostName(&name);
         EXPECT_STREQ(c.shortName, name.GetText()) << c.platformName;
-        QvInfoManagerTest::SetFakeHostName(true, "Other");
+        QvPlatformTest::SetFakeHostName(true, "Other");
         GetShortHostName(&name);
         EXPECT_STREQ(c.shortName, name.GetText()) << "asked again";
     }
-    QvInfoManagerTest::UseRealHostName();
+    QvPlatformTest::UseRealHostName();
+    QvInfoManagerTest::ForgetShortHostName();
     QvInfoManagerTest::ForgetShortHostName();
     QvString name;
     GetShortHostName(&name);

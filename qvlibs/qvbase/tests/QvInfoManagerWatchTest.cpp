@@ -15,6 +15,7 @@
 #include "qvbase/QvHashTable.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
+#include "QvTestPlatform.h"
 
 namespace {
 

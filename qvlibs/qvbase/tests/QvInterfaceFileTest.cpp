@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "QvTestInstallation.h"
-#include "config/QvUiUtilTestHooks.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"

@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "QvTempDir.h"
-#include "log/QvLogTestHooks.h"
+#include "QvTestHooks.h"
 #include "platform/QvPlatformClock.h"
 #include "qvbase/QvSystem.h"
-#include "system/QvSystemTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 

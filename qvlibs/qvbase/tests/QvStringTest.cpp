@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/QvPlatformMemory.h"
+#include "QvTestPlatform.h"
 
 namespace {
 void ExpectNoBuffer(const QvString& s) {

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
+#include "QvTestPlatform.h"
 
 namespace {
 

@@ -8,10 +8,11 @@
 
 #include "QvTempDir.h"
 #include "QvTestSystem.h"
-#include "platform/QvPlatformShell.h"
+#include "system/QvPlatformShell.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
-#include "system/QvSystemTestHooks.h"
+#include "QvTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ protected:
     }
     static void Reset(bool failKnownFolders) {
         QvSystemTest::ResetDirectoryCaches();
-        QvSystemTest::FailKnownFolderQueries(failKnownFolders);
+        QvPlatformTest::FailKnownFolderQueries(failKnownFolders);
     }
     void SetInstallDirValue(const std::string& value) {
         ASSERT_TRUE(QvTestSystem::WriteRegistryString(kHklm, kVelbrookKey, "installdir", value));

@@ -8,8 +8,9 @@
 
 #include "QvTempDir.h"
 #include "QvTestSystem.h"
-#include "platform/QvPlatformShell.h"
-#include "system/QvSystemTestHooks.h"
+#include "system/QvPlatformShell.h"
+#include "QvTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ class QvSystemLocale : public ::testing::Test {
 protected:
     void SetUp() override {
         QvSystemTest::ResetLocaleOverride();
-        QvSystemTest::SetFakeUiLanguage(0);
+        QvPlatformTest::SetFakeUiLanguage(0);
     }
     void TearDown() override { SetUp(); }
 };
@@ -30,16 +31,16 @@ TEST_F(QvSystemLocale, InterfaceLanguageSelectsItsCodeOnlyByTheWholeId) {
         {0x0416, "pt_BR"}, {0x0404, "en_US"}, {0x080C, "en_US"}, {0x0807, "en_US"}, {0xFFFF, "en_US"}};
     // The language is asked for on every call: each case changes it without a reset.
     for (const auto& c : cases) {
-        QvSystemTest::SetFakeUiLanguage(c.languageId);
+        QvPlatformTest::SetFakeUiLanguage(c.languageId);
         EXPECT_STREQ(c.code, QvSystem::GetLocaleCode()) << std::hex << c.languageId;
     }
 }
 
 TEST_F(QvSystemLocale, OverrideWinsAndOnlyExactCodesReplaceIt) {
-    QvSystemTest::SetFakeUiLanguage(0x0411);
+    QvPlatformTest::SetFakeUiLanguage(0x0411);
     EXPECT_TRUE(QvSystem::SetLocaleCode("de_DE"));
     EXPECT_STREQ("de_DE", QvSystem::GetLocaleCode());
-    QvSystemTest::SetFakeUiLanguage(0x040C);
+    QvPlatformTest::SetFakeUiLanguage(0x040C);
     EXPECT_STREQ("de_DE", QvSystem::GetLocaleCode());
 
     for (const char* code : {"de_de", "de-DE", "default", "", "de_DE ", "xx_XX", (const char*)nullptr}) {

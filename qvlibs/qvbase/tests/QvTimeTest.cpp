@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/QvPlatformClock.h"
+#include "QvTestPlatform.h"
 
 namespace {
 std::string Format(int64_t millis) {

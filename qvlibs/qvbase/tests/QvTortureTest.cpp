@@ -20,10 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "QvTestInstallation.h"
-#include "config/QvInfoManagerTestHooks.h"
-#include "config/QvUiUtilTestHooks.h"
-#include "platform/QvPlatformClock.h"
-#include "platform/QvPlatformMemory.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvHashTable.h"
@@ -32,6 +29,7 @@
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvUiUtil.h"
 #include "qvbase/QvUtf16String.h"
+#include "QvTestPlatform.h"
 
 namespace {
 

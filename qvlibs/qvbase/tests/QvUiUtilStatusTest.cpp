@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "QvTestInstallation.h"
-#include "config/QvUiUtilTestHooks.h"
-#include "platform/QvPlatformClock.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvString.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -70,6 +70,9 @@ public:
 
 TEST_F(QvUiUtilStatus, HostInformationFlagsTakeOnlyTheirOneWordInAnyCase) {
     QvString formed;
+    QvUiUtilTest::GetSynchostinfoPath(&formed);
+    EXPECT_EQ("", std::string(formed.GetText())) << "formed only when a status is first read";
+    IsHideIconSet();
     QvUiUtilTest::GetSynchostinfoPath(&formed);
     EXPECT_EQ(SynchostinfoPath(), formed.GetText());
     // A null content: no file.

@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "QvTestInstallation.h"
-#include "config/QvUiUtilTestHooks.h"
+#include "QvTestHooks.h"
 #include "qvbase/QvInfoManager.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
-#include "system/QvSystemTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -116,9 +116,9 @@ TEST_F(QvUiUtilText, ALocaleChangeDropsTheCachedTexts) {
     }
     // Without an override the locale follows the interface language at each lookup.
     QvSystemTest::ResetLocaleOverride();
-    QvSystemTest::SetFakeUiLanguage(0x0411);
+    QvPlatformTest::SetFakeUiLanguage(0x0411);
     EXPECT_EQ(kJapaneseRestore, LookUp(kRestoreOptions));
-    QvSystemTest::SetFakeUiLanguage(0x0807);  // German (Switzerland) has no code: English
+    QvPlatformTest::SetFakeUiLanguage(0x0807);  // German (Switzerland) has no code: English
     EXPECT_EQ(kEnglishRestore, LookUp(kRestoreOptions));
     EXPECT_TRUE(TakeLog().empty());
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/QvPlatformMemory.h"
+#include "QvTestPlatform.h"
 
 namespace {
 const char kInvalidSequence[] =

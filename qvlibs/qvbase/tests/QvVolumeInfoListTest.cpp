@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvVolumeInfo.h"
+#include "QvTestPlatform.h"
 
 namespace {
 

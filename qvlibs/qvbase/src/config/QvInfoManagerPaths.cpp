@@ -6,14 +6,20 @@
 #include <mutex>
 
 #include "config/QvInfoManagerInternal.h"
-#include "config/QvInfoManagerTestHooks.h"
+#include "config/QvInfoManagerState.h"
 #include "foundation/QvUntilExit.h"
-#include "platform/QvPlatformHost.h"
+#include "system/QvPlatformHost.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvSystem.h"
+
+using QvInfoManagerPrivate::HostName;
+using QvInfoManagerPrivate::HostNameState;
+using QvInfoManagerPrivate::PathsLock;
+using QvInfoManagerPrivate::QvInfoSideCopyPath;
+using QvInfoManagerPrivate::QvInfoXmlPath;
 
 namespace {
 
@@ -22,53 +28,10 @@ const int32_t kMinCachedPathLength = 3;
 const int32_t kHostNameBufferSize = 300;
 const char* const kUnknownHostName = "unknown";
 
-QvString& QvInfoXmlPath() {
-    static QvUntilExit<QvString> path;
-    return *path;
-}
-
-QvString& QvInfoSideCopyPath() {
-    static QvUntilExit<QvString> path;
-    return *path;
-}
-
-// Held while the two paths are built or replaced; once built they are only read.
-std::mutex& PathsLock() {
-    static QvUntilExit<std::mutex> lock;
-    return *lock;
-}
-
-// The short host name and the test's stand-in for the platform's answer. The lock is
-// held while the name is worked out, so threads asking at once get the one answer.
-struct HostNameState {
-    std::mutex lock;
-    QvString shortName;
-    bool known = false;
-    bool fake = false;
-    bool fakeSucceeds = false;
-    QvString fakeName;
-};
-
-HostNameState& HostName() {
-    static QvUntilExit<HostNameState> state;
-    return *state;
-}
-
 void SetBothPaths(const char* settingsPath) {
     QvInfoXmlPath().Set(settingsPath);
     QvInfoSideCopyPath().Set(&QvInfoXmlPath());
     QvInfoSideCopyPath().Append(QvInfoManager::kSideCopySuffix);
-}
-
-// Called with the host-name lock held.
-bool QueryHostName(char* buffer, int32_t size) {
-    HostNameState& state = HostName();
-    if (!state.fake)
-        return QvPlatform::GetHostName(buffer, size);
-    memset(buffer, 0, static_cast<size_t>(size));
-    if (state.fakeSucceeds)
-        strncpy(buffer, state.fakeName.GetText(), static_cast<size_t>(size - 1));
-    return state.fakeSucceeds;
 }
 
 }  // namespace
@@ -98,7 +61,7 @@ void GetShortHostName(QvString* out) {
     std::lock_guard<std::mutex> guard(state.lock);
     if (!state.known) {
         char buffer[kHostNameBufferSize];
-        if (QueryHostName(buffer, kHostNameBufferSize)) {
+        if (QvPlatform::GetHostName(buffer, kHostNameBufferSize)) {
             char* dot = strchr(buffer, '.');
             if (dot != nullptr)
                 *dot = '\0';
@@ -171,37 +134,26 @@ bool SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* it
 
 }  // namespace QvInfoManagerInternal
 
-namespace QvInfoManagerTest {
+namespace QvInfoManagerPrivate {
 
-void SetQvInfoXmlPath(const char* path) {
-    std::lock_guard<std::mutex> guard(PathsLock());
-    if (path == nullptr || path[0] == '\0') {
-        QvInfoXmlPath().Set("");
-        QvInfoSideCopyPath().Set("");
-        return;
-    }
-    SetBothPaths(path);
+QvString& QvInfoXmlPath() {
+    static QvUntilExit<QvString> path;
+    return *path;
 }
 
-void SetFakeHostName(bool succeed, const char* name) {
-    HostNameState& state = HostName();
-    std::lock_guard<std::mutex> guard(state.lock);
-    state.fake = true;
-    state.fakeSucceeds = succeed;
-    state.fakeName.Set(name != nullptr ? name : "");
+QvString& QvInfoSideCopyPath() {
+    static QvUntilExit<QvString> path;
+    return *path;
 }
 
-void ForgetShortHostName() {
-    HostNameState& state = HostName();
-    std::lock_guard<std::mutex> guard(state.lock);
-    state.known = false;
+std::mutex& PathsLock() {
+    static QvUntilExit<std::mutex> lock;
+    return *lock;
 }
 
-void UseRealHostName() {
-    HostNameState& state = HostName();
-    std::lock_guard<std::mutex> guard(state.lock);
-    state.fake = false;
-    state.known = false;
+HostNameState& HostName() {
+    static QvUntilExit<HostNameState> state;
+    return *state;
 }
 
-}  // namespace QvInfoManagerTest
+}  // namespace QvInfoManagerPrivate

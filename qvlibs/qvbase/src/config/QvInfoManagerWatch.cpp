@@ -9,7 +9,7 @@
 #include <new>
 
 #include "config/QvInfoManagerInternal.h"
-#include "config/QvInfoManagerTestHooks.h"
+#include "config/QvInfoManagerState.h"
 #include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFile.h"
@@ -46,27 +46,20 @@ const int64_t kNormalRateHits = 10;
 const int64_t kSuppressionWindowMillis = 600000;
 const int64_t kResumeBelowHits = 20;
 
-struct WarningRateLimiter {
-    int64_t warningSuppressionTimerRecord = kUnsetTime;
-    int64_t hitWarningCount = 0;
-    int64_t lastLoggedHitCount = 0;
-    int64_t hitsSinceReset = 0;
-};
-
-WarningRateLimiter rateLimiter;
+using QvInfoManagerPrivate::WarningRateLimiter;
 
 void LogEmptyExclusionWarning(const QvString* path) {
     QvString line("WARNING: QvInfoManager::ParseQvInfoForFilesToWatch processId=");
     line.AppendInt64(static_cast<int64_t>(QvPlatform::GetCurrentProcessId()));
     line.Append(")  excludefiletypes val zero len (hitWarningCount=");
-    line.AppendInt64(rateLimiter.hitWarningCount);
+    line.AppendInt64(QvInfoManagerPrivate::RateLimiter().hitWarningCount);
     line.Append(") in qvinfo file : ");
     line.Append(path);
     WriteLogLine(&line);
 }
 
 void CountEmptyExclusionHit(const QvString* path) {
-    WarningRateLimiter& limiter = rateLimiter;
+    WarningRateLimiter& limiter = QvInfoManagerPrivate::RateLimiter();
     int64_t now = GetCurrentTimeMillis();
     if (limiter.warningSuppressionTimerRecord == kUnsetTime) {
         WriteLogText("Initializing warningSuppressionTimerRecord.");
@@ -402,6 +395,9 @@ bool ParseQvInfoForFilesToWatch(QvHashTable** records, int32_t* count, QvHashTab
 
 }  // namespace QvInfoManager
 
-namespace QvInfoManagerTest {
-void ResetWarningRateLimiter() { rateLimiter = WarningRateLimiter(); }
-}  // namespace QvInfoManagerTest
+namespace QvInfoManagerPrivate {
+WarningRateLimiter& RateLimiter() {
+    static WarningRateLimiter limiter;  // trivially destroyed
+    return limiter;
+}
+}  // namespace QvInfoManagerPrivate

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "config/QvUiUtilTestHooks.h"
+#include "config/QvUiUtilState.h"
 #include "foundation/QvUntilExit.h"
 #include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
@@ -54,18 +54,8 @@ void FormSynchostinfoPath(QvString* out) {
     out->Append(kSynchostinfoFileName);
 }
 
-// The host-information path, formed at the first status read after the module's start
-// (the data directory is known by then) and kept for the process. The lock is held while
-// it is formed; once formed it is only read.
-struct StatusPaths {
-    std::mutex lock;
-    QvString synchostinfo;
-};
-
-StatusPaths& Paths() {
-    static QvUntilExit<StatusPaths> paths;
-    return *paths;
-}
+using QvUiUtilPrivate::Paths;
+using QvUiUtilPrivate::StatusPaths;
 
 const QvString& SynchostinfoPath() {
     StatusPaths& paths = Paths();
@@ -74,7 +64,6 @@ const QvString& SynchostinfoPath() {
         FormSynchostinfoPath(&paths.synchostinfo);
     return paths.synchostinfo;
 }
-
 
 uint32_t ReadUint32Le(const unsigned char* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
@@ -98,21 +87,12 @@ uint32_t SendLogsPercent(QvSendLogsRunStatus status, uint64_t done, uint64_t tot
 
 }  // namespace
 
-namespace QvUiUtilTest {
-
-void ResetModule() {
-    QvUiUtilPrivate::ForgetStartAndText();
-    StatusPaths& paths = Paths();
-    std::lock_guard<std::mutex> guard(paths.lock);
-    paths.synchostinfo.Set("");
+namespace QvUiUtilPrivate {
+StatusPaths& Paths() {
+    static QvUntilExit<StatusPaths> paths;
+    return *paths;
 }
-
-void GetSynchostinfoPath(QvString* out) {
-    if (out)
-        out->Set(&SynchostinfoPath());
-}
-
-}  // namespace QvUiUtilTest
+}  // namespace QvUiUtilPrivate
 
 bool IsHideIconSet() {
     InitQvUiUtil();
@@ -123,8 +103,7 @@ bool IsHideIconSet() {
 
 bool IsCheckForUpdatesEnabled() {
     InitQvUiUtil();
-    QvString path;
-    FormSynchostinfoPath(&path);
+    const QvString& path = SynchostinfoPath();
     if (!QvFile::FileExists(&path))
         return true;
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <new>
 
-#include "config/QvUiUtilTestHooks.h"
+#include "config/QvUiUtilState.h"
 #include "foundation/QvUntilExit.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
@@ -38,106 +38,11 @@ const char* const kKeyMissingErrorStart = "ERROR: GetI18nInstallText, no <";
 const char* const kKeyMissingErrorMiddle = "> tag found in snippet: ";
 const char* const kNoEnglishError = "could not even find English for: ";
 
-// Texts of the control panel's main window, schedule and progress displays, asked for
-// over and over while it runs; every other key is looked up afresh each time.
-const char* const kCachedKeys[] = {
-    "MainDialog_Button_PauseBackup",
-    "MainDialog_Button_BackupNow",
-    "MainDialog_Button_RestoreOptions",
-    "MainDialog_Button_Settings",
-    "MainDialog_WhatIsBeingBackedUp",
-    "MainDialog_HowLongWillMyFirstBackupTake",
-    "ScheduleTab_Continuously",
-    "ScheduleTab_OncePerDay",
-    "ScheduleTab_OnlyWhenClickBackupNow",
-    "OverviewTab_RemainingFilesToBackup",
-    "OverviewTab_LastBackupTodayFormatStr",
-    "MainDialog_NumbersBelowAreOld",
-    "MainDialog_SelectedForBackup",
-    "MainDialog_BackupSchedule",
-    "MainDialog_RemainingFiles",
-    "MainDialog_Transferring",
-    "MainDialog_TopBanner_InitialBackupInProgress",
-    "MainDialog_TopBanner_InitialBackupPaused",
-    "MainDialog_TopBanner_YouAreBackedUpAsOf",
-    "MainDialog_TopBanner_CurrentlyBackingUpFiles",
-    "MainDialog_TopBanner_CurrentlyBackingUpNewerFiles",
-    "MainDialog_TopBanner_BackupPausedUntilTime",
-    "MainDialog_TopBanner_OfflineBackupPausedUntilTime",
-    "MainDialog_TopBanner_DatacenterOfflineBackupPausedUntilTime",
-    "MainDialog_TopBanner_BackupPausedUntilYouClick",
-    "MainDialog_TopBanner_BackupPausedUntilComputerIdle",
-    "MainDialog_TopBanner_BackupPausedUntilStartTime",
-    "MainDialog_TopBanner_FilesWillBeBackedUpAsTheyChange",
-    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenIdle",
-    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenClick",
-    "MainDialog_TopBanner_NewerFilesWillBeBackedUpAtTime",
-    "MainDialog_BottomBanner_ViewFilesAt",
-    "MainDialog_BottomBanner_YourDataIsNotBackedUp",
-    "MainDialog_AnimatedHelpTip_StopShowingTips",
-    "MainDialog_AnimatedHelpTip_TipLabel",
-    "MainDialog_AnimatedHelpTip_MaxNumber",
-    "MainDialog_AnimatedHelpTip_Tip01",
-    "MainDialog_AnimatedHelpTip_Tip02",
-    "MainDialog_AnimatedHelpTip_Tip03",
-    "MainDialog_AnimatedHelpTip_Tip04",
-    "MainDialog_AnimatedHelpTip_Tip05",
-    "MainDialog_AnimatedHelpTip_Tip06",
-    "MainDialog_AnimatedHelpTip_Tip07",
-    "MainDialog_AnimatedHelpTip_Tip08",
-    "MainDialog_AnimatedHelpTip_Tip09",
-    "MainDialog_ManageAccountAt",
-    "MainDialog_Questions",
-    "MainDialog_HelpCenter",
-    "file",
-    "files",
-    "VersionHistory30DaysTitle",
-    "restore_file",
-    "progress",
-    "transfer",
-    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_min_remaining",
-    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_hours_remaining",
-    "transfer_rate_sentence_less_than_1000_KbitsPerSec_many_hours_remaining",
-    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_min_remaining",
-    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_hours_remaining",
-    "transfer_rate_sentence_more_than_1000_KbitsPerSec_many_min_remaining",
-    "progress_sentence_MBytes",
-    "progress_sentence_GBytes",
-};
-const int32_t kCachedKeyCount = int32_t(sizeof kCachedKeys / sizeof kCachedKeys[0]);
-static_assert(sizeof kCachedKeys / sizeof kCachedKeys[0] == 62, "the text cache holds 62 keys");
+using QvUiUtilPrivate::kCachedKeyCount;
+using QvUiUtilPrivate::kCachedKeys;
 
-struct QvUiTextState {
-    // The start (InitQvUiUtil) runs under startLock. uiUtilInitialized is set under it as
-    // the start begins, so that the start's own steps do not start it again on the same
-    // thread; started is set once the start is complete and is what other threads check
-    // without the lock. The lock is recursive for those nested calls.
-    std::recursive_mutex startLock;
-    bool uiUtilInitialized = false;
-    std::atomic<bool> started{false};
-    QvString private_qvbuiInterfaceXml;
-    // cachedTexts[i] is the text of cachedKeys[i] in cachedLocale; empty until looked up.
-    QvString cachedLocale;
-    QvStringVector cachedKeys;
-    QvStringVector cachedTexts;
-    // Scratch values of the lookup, reused from call to call under interfaceTextLock.
-    QvStringVector snippets;
-    QvString lang;
-    QvString errorText;
-    QvString uiLocaleSetting;
-};
-
-// Module state lives in static storage and is never destroyed: texts handed out by
-// reference stay valid for anything that still runs late in process exit.
-QvUiTextState& State() {
-    static QvUntilExit<QvUiTextState> state;
-    return *state;
-}
-
-// Held over the whole lookup, cache included (see GetUtf8InterfaceText). Only log lines
-// are written while it is held; the log lock nests inside it. The start lock is never
-// taken while it is held.
-std::mutex interfaceTextLock;
+using QvUiUtilPrivate::QvUiTextState;
+using QvUiUtilPrivate::State;
 
 bool IsEqual(const char* a, const char* b) { return QvString::Compare(a, b) == 0; }
 
@@ -257,7 +162,7 @@ void InitQvUiUtil() {
     QvSystem::GetInstallDir(&path);
     path.Append(kInterfaceFileName);
     {
-        std::lock_guard<std::mutex> guard(interfaceTextLock);
+        std::lock_guard<std::mutex> guard(QvUiUtilPrivate::InterfaceTextLock());
         // A missing or unreadable file is not logged here: every lookup reports it.
         if (!QvFile::ReadFileToString(path.GetText(), &s.private_qvbuiInterfaceXml))
             s.private_qvbuiInterfaceXml.Set("");
@@ -304,7 +209,7 @@ void GetUtf8InterfaceText(const char* key, QvString* out) {
 
     // The lock covers the cache as well, so that lookups from several threads cannot
     // clear the cache under one another.
-    std::lock_guard<std::mutex> guard(interfaceTextLock);
+    std::lock_guard<std::mutex> guard(QvUiUtilPrivate::InterfaceTextLock());
     const char* locale = QvSystem::GetLocaleCode();
     if (!IsEqual(locale, s.cachedLocale.GetText())) {
         s.cachedKeys.Clear();
@@ -327,32 +232,83 @@ void GetUtf8InterfaceText(const char* key, QvString* out) {
 
 namespace QvUiUtilPrivate {
 
-void ForgetStartAndText() {
-    QvUiTextState& s = State();
-    std::lock_guard<std::recursive_mutex> startGuard(s.startLock);
-    s.started.store(false, std::memory_order_release);
-    s.uiUtilInitialized = false;
-    {
-        std::lock_guard<std::mutex> guard(interfaceTextLock);
-        s.private_qvbuiInterfaceXml.Set("");
-        s.cachedLocale.Set("");
-        s.cachedKeys.Clear();
-        s.cachedTexts.Clear();
-        s.snippets.Clear();
-        s.lang.Set("");
-        s.errorText.Set("");
-        s.uiLocaleSetting.Set("");
-    }
+// Texts of the control panel's main window, schedule and progress displays, asked for
+// over and over while it runs; every other key is looked up afresh each time.
+const char* const kCachedKeys[] = {
+    "MainDialog_Button_PauseBackup",
+    "MainDialog_Button_BackupNow",
+    "MainDialog_Button_RestoreOptions",
+    "MainDialog_Button_Settings",
+    "MainDialog_WhatIsBeingBackedUp",
+    "MainDialog_HowLongWillMyFirstBackupTake",
+    "ScheduleTab_Continuously",
+    "ScheduleTab_OncePerDay",
+    "ScheduleTab_OnlyWhenClickBackupNow",
+    "OverviewTab_RemainingFilesToBackup",
+    "OverviewTab_LastBackupTodayFormatStr",
+    "MainDialog_NumbersBelowAreOld",
+    "MainDialog_SelectedForBackup",
+    "MainDialog_BackupSchedule",
+    "MainDialog_RemainingFiles",
+    "MainDialog_Transferring",
+    "MainDialog_TopBanner_InitialBackupInProgress",
+    "MainDialog_TopBanner_InitialBackupPaused",
+    "MainDialog_TopBanner_YouAreBackedUpAsOf",
+    "MainDialog_TopBanner_CurrentlyBackingUpFiles",
+    "MainDialog_TopBanner_CurrentlyBackingUpNewerFiles",
+    "MainDialog_TopBanner_BackupPausedUntilTime",
+    "MainDialog_TopBanner_OfflineBackupPausedUntilTime",
+    "MainDialog_TopBanner_DatacenterOfflineBackupPausedUntilTime",
+    "MainDialog_TopBanner_BackupPausedUntilYouClick",
+    "MainDialog_TopBanner_BackupPausedUntilComputerIdle",
+    "MainDialog_TopBanner_BackupPausedUntilStartTime",
+    "MainDialog_TopBanner_FilesWillBeBackedUpAsTheyChange",
+    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenIdle",
+    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenClick",
+    "MainDialog_TopBanner_NewerFilesWillBeBackedUpAtTime",
+    "MainDialog_BottomBanner_ViewFilesAt",
+    "MainDialog_BottomBanner_YourDataIsNotBackedUp",
+    "MainDialog_AnimatedHelpTip_StopShowingTips",
+    "MainDialog_AnimatedHelpTip_TipLabel",
+    "MainDialog_AnimatedHelpTip_MaxNumber",
+    "MainDialog_AnimatedHelpTip_Tip01",
+    "MainDialog_AnimatedHelpTip_Tip02",
+    "MainDialog_AnimatedHelpTip_Tip03",
+    "MainDialog_AnimatedHelpTip_Tip04",
+    "MainDialog_AnimatedHelpTip_Tip05",
+    "MainDialog_AnimatedHelpTip_Tip06",
+    "MainDialog_AnimatedHelpTip_Tip07",
+    "MainDialog_AnimatedHelpTip_Tip08",
+    "MainDialog_AnimatedHelpTip_Tip09",
+    "MainDialog_ManageAccountAt",
+    "MainDialog_Questions",
+    "MainDialog_HelpCenter",
+    "file",
+    "files",
+    "VersionHistory30DaysTitle",
+    "restore_file",
+    "progress",
+    "transfer",
+    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_min_remaining",
+    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_hours_remaining",
+    "transfer_rate_sentence_less_than_1000_KbitsPerSec_many_hours_remaining",
+    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_min_remaining",
+    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_hours_remaining",
+    "transfer_rate_sentence_more_than_1000_KbitsPerSec_many_min_remaining",
+    "progress_sentence_MBytes",
+    "progress_sentence_GBytes",
+};
+const int32_t kCachedKeyCount = int32_t(sizeof kCachedKeys / sizeof kCachedKeys[0]);
+static_assert(sizeof kCachedKeys / sizeof kCachedKeys[0] == 62, "the text cache holds 62 keys");
+
+QvUiTextState& State() {
+    static QvUntilExit<QvUiTextState> state;
+    return *state;
+}
+
+std::mutex& InterfaceTextLock() {
+    static QvUntilExit<std::mutex> lock;
+    return *lock;
 }
 
 }  // namespace QvUiUtilPrivate
-
-namespace QvUiUtilTest {
-
-int32_t GetCachedKeyCount() { return kCachedKeyCount; }
-
-const char* GetCachedKey(int32_t index) {
-    return index >= 0 && index < kCachedKeyCount ? kCachedKeys[index] : nullptr;
-}
-
-}  // namespace QvUiUtilTest

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "foundation/QvUntilExit.h"
-#include "log/QvLogTestHooks.h"
+#include "log/QvLogState.h"
 #include "platform/QvPlatformClock.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvSystem.h"
@@ -29,21 +29,7 @@ const char kLogFileExtension[] = ".log";
 const char kZipFileExtension[] = ".zip";
 const int32_t kExtensionLength = 4;
 
-// Module state, one per process, read and written only under its lock, which is the
-// innermost lock of the library (no other lock of the library is taken while it is
-// held). Never destroyed: lines written late in process exit still find it. The
-// directory ends in a backslash while directorySet is true.
-struct LogState {
-    std::recursive_mutex lock;
-    QvString directory;
-    bool directorySet = false;
-    int64_t lastCleanupMillis = 0;
-};
-
-LogState& Log() {
-    static QvUntilExit<LogState> state;
-    return *state;
-}
+using QvLogPrivate::Log;
 
 int32_t FindLastChar(const QvString* text, char c) {
     const char* bytes = text->GetText();
@@ -230,9 +216,9 @@ QvString ShortenFunctionName(const char* signature) {
     return name;
 }
 
-namespace QvLogTest {
-void ForgetLastCleanupTime() {
-    std::lock_guard<std::recursive_mutex> guard(Log().lock);
-    Log().lastCleanupMillis = 0;
+namespace QvLogPrivate {
+LogState& Log() {
+    static QvUntilExit<LogState> state;
+    return *state;
 }
-}  // namespace QvLogTest
+}  // namespace QvLogPrivate

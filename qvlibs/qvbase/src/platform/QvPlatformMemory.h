@@ -1,25 +1,26 @@
 #pragma once
-// The platform seam, memory: every allocation of qvbase goes through these three calls
-// (the C allocator), so that tests can count allocations and fail a chosen one.
+// The platform seam, memory: every allocation of qvbase goes through these three calls.
+// They go to the C allocator through a table of methods, as the allocator of an embedded
+// database does: a program never changes it, a test installs its own methods (counting,
+// failing a chosen allocation) before it starts threads, and nothing else sits on the path.
 
 #include <cstddef>
 
 namespace QvPlatform {
-void* Malloc(size_t size);
-void* Realloc(void* block, size_t size);
-void Free(void* block);
-}  // namespace QvPlatform
 
-// Test hooks. Counting covers Malloc and Realloc calls (Free is not counted).
-namespace QvPlatformTest {
-// The n-th allocation from now fails (1 = the next one); 0 switches failing off.
-void FailAllocationNumber(long long n);
-// The n-th allocation from now and every later one fail, as on a machine that stays out
-// of memory; FailAllocationNumber(0) ends it.
-void FailAllocationsFrom(long long n);
-// Every allocation from now fails until FailAllocationNumber(0).
-void FailAllAllocations(bool on);
-// Allocations made since the last reset.
-long long GetAllocationCount();
-void ResetAllocationCount();
-}  // namespace QvPlatformTest
+struct QvMemoryMethods {
+    void* (*malloc)(size_t size);
+    void* (*realloc)(void* block, size_t size);
+    void (*free)(void* block);
+};
+
+// The methods in use; the C allocator's unless a test replaced them.
+extern QvMemoryMethods memoryMethods;
+// The C allocator's methods, for a replacement to call on to.
+extern const QvMemoryMethods kCMemoryMethods;
+
+inline void* Malloc(size_t size) { return memoryMethods.malloc(size); }
+inline void* Realloc(void* block, size_t size) { return memoryMethods.realloc(block, size); }
+inline void Free(void* block) { memoryMethods.free(block); }
+
+}  // namespace QvPlatform

@@ -5,17 +5,16 @@
 // answer is computed, so every thread gets the one cached answer.
 #include "qvbase/QvSystem.h"
 
-#include <atomic>
 #include <mutex>
 #include <new>
 
 #include "foundation/QvUntilExit.h"
-#include "platform/QvPlatformShell.h"
+#include "system/QvPlatformShell.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
-#include "system/QvSystemTestHooks.h"
+#include "system/QvSystemState.h"
 
 namespace {
 
@@ -36,32 +35,14 @@ const int32_t kMinInstallDirLength = 3;
 // A known folder shorter than this is replaced by the fallback folder text.
 const int32_t kMinKnownFolderLength = 2;
 
-std::atomic<bool> failKnownFolderQueries{false};
-
-// An empty directory cache is computed (again) at the next call; the identifier is
-// computed once, whatever it gives. The lock is recursive because computing the data
-// directory and the identifier asks for the install directory; nothing else is locked
-// while it is held.
-struct DirectoryCaches {
-    std::recursive_mutex lock;
-    QvString installDir;
-    QvString dataDir;
-    QvString hguid;
-    bool hguidKnown = false;
-};
-
-// Never destroyed: code running late in process exit (the log writer) can still ask for
-// the directories.
-DirectoryCaches& Caches() {
-    static QvUntilExit<DirectoryCaches> caches;
-    return *caches;
-}
+using QvSystemPrivate::Caches;
+using QvSystemPrivate::DirectoryCaches;
 
 // Known folder in UTF-8. Returns false when the platform cannot name it; a folder that
 // does not convert or is too short to be a path becomes fallbackFolder.
 bool GetKnownFolderUtf8(QvPlatform::QvKnownFolder folder, const char* fallbackFolder, QvString* out) {
     QvUtf16String widePath;
-    if (failKnownFolderQueries || !QvPlatform::QueryKnownFolder(folder, &widePath))
+    if (!QvPlatform::QueryKnownFolder(folder, &widePath))
         return false;
     if (!QvUtf16String::ConvertUtf16QvStringToUtf8(&widePath, out, nullptr) ||
         out->GetLength() < kMinKnownFolderLength)
@@ -169,17 +150,9 @@ void GetHguid(QvString* out) {
 
 }  // namespace QvSystem
 
-namespace QvSystemTest {
-
-void ResetDirectoryCaches() {
-    DirectoryCaches& caches = Caches();
-    std::lock_guard<std::recursive_mutex> guard(caches.lock);
-    caches.installDir.Set("");
-    caches.dataDir.Set("");
-    caches.hguid.Set("");
-    caches.hguidKnown = false;
+namespace QvSystemPrivate {
+DirectoryCaches& Caches() {
+    static QvUntilExit<DirectoryCaches> caches;
+    return *caches;
 }
-
-void FailKnownFolderQueries(bool on) { failKnownFolderQueries = on; }
-
-}  // namespace QvSystemTest
+}  // namespace QvSystemPrivate

@@ -3,7 +3,7 @@
 // argument string travels unchanged; the started program splits it by its own rules.
 #include "qvbase/QvSystem.h"
 
-#include "platform/QvPlatformShell.h"
+#include "system/QvPlatformShell.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"

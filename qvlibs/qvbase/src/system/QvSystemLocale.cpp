@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/QvPlatformShell.h"
-#include "system/QvSystemTestHooks.h"
+#include "system/QvPlatformShell.h"
+#include "system/QvSystemState.h"
 
 namespace {
 
@@ -24,23 +24,16 @@ const QvLocaleEntry kLocaleTable[] = {
 };
 const char* const kDefaultLocaleCode = kLocaleTable[0].code;
 
-// Points into kLocaleTable once set; never cleared by the program. Atomic, so that one
-// thread may set it while others look up texts.
-std::atomic<const char*> localeOverride{nullptr};
-std::atomic<uint16_t> fakeUiLanguage{0};
-
 }  // namespace
 
 namespace QvSystem {
 
 const char* GetLocaleCode() {
-    const char* chosen = localeOverride.load();
+    const char* chosen = QvSystemPrivate::LocaleOverride().load();
     if (chosen)
         return chosen;
     // Asked on every call: the display language may change while the program runs.
-    uint16_t languageId = fakeUiLanguage.load();
-    if (languageId == 0)
-        languageId = QvPlatform::GetUserDefaultUiLanguage();
+    uint16_t languageId = QvPlatform::GetUserDefaultUiLanguage();
     for (const QvLocaleEntry& entry : kLocaleTable) {
         if (entry.languageId == languageId)
             return entry.code;
@@ -53,7 +46,7 @@ bool SetLocaleCode(const char* code) {
         return false;
     for (const QvLocaleEntry& entry : kLocaleTable) {
         if (strcmp(code, entry.code) == 0) {
-            localeOverride = entry.code;
+            QvSystemPrivate::LocaleOverride() = entry.code;
             return true;
         }
     }
@@ -62,10 +55,9 @@ bool SetLocaleCode(const char* code) {
 
 }  // namespace QvSystem
 
-namespace QvSystemTest {
-
-void ResetLocaleOverride() { localeOverride = nullptr; }
-
-void SetFakeUiLanguage(uint16_t languageId) { fakeUiLanguage = languageId; }
-
-}  // namespace QvSystemTest
+namespace QvSystemPrivate {
+std::atomic<const char*>& LocaleOverride() {
+    static std::atomic<const char*> chosen{nullptr};  // trivially destroyed
+    return chosen;
+}
+}  // namespace QvSystemPrivate

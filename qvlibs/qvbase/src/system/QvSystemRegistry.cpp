@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/QvPlatformRegistry.h"
+#include "system/QvPlatformRegistry.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
 

@@ -3,15 +3,12 @@
 
 #include "QvTestLog.h"
 #include "QvTestSystem.h"
-#include "config/QvInfoManagerTestHooks.h"
-#include "config/QvUiUtilTestHooks.h"
-#include "log/QvLogTestHooks.h"
-#include "platform/QvPlatformClock.h"
-#include "platform/QvPlatformFiles.h"
+#include "QvTestHooks.h"
+#include "files/QvPlatformFiles.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
-#include "system/QvSystemTestHooks.h"
+#include "QvTestPlatform.h"
 
 namespace {
 
@@ -40,12 +37,12 @@ void QvTestInstallation::SetUp() {
         savedTempVariablesSet.push_back(isSet);
         ASSERT_TRUE(QvTestSystem::SetEnv(name, tempDir));
     }
-    QvPlatformTest::ResetTempDirCache();
+    QvFileTest::ResetTempDirCache();
     QvPlatformTest::SetFakeFileTime(kStartFileTime);
     QvSystemTest::ResetLocaleOverride();
-    QvSystemTest::SetFakeUiLanguage(kEnglishUnitedStates);
+    QvPlatformTest::SetFakeUiLanguage(kEnglishUnitedStates);
     QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-    QvInfoManagerTest::SetFakeHostName(true, "Build-Host.example.com");
+    QvPlatformTest::SetFakeHostName(true, "Build-Host.example.com");
     QvInfoManagerTest::ForgetShortHostName();
     QvInfoManagerTest::ResetWarningRateLimiter();
     QvUiUtilTest::ResetModule();
@@ -63,10 +60,11 @@ void QvTestInstallation::TearDown() {
         else
             QvTestSystem::UnsetEnv(kTempVariables[i]);
     }
-    QvPlatformTest::ResetTempDirCache();
+    QvFileTest::ResetTempDirCache();
     QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-    QvInfoManagerTest::UseRealHostName();
-    QvSystemTest::SetFakeUiLanguage(0);
+    QvPlatformTest::UseRealHostName();
+    QvInfoManagerTest::ForgetShortHostName();
+    QvPlatformTest::SetFakeUiLanguage(0);
     QvSystemTest::ResetLocaleOverride();
     QvSystemTest::ResetDirectoryCaches();
     QvPlatformTest::UseRealClock();

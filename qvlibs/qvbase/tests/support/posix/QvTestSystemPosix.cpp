@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "QvTempDir.h"
-#include "platform/posix/QvRegistryStorePosix.h"
+#include "system/posix/QvRegistryStorePosix.h"
 
 namespace {
 

@@ -10,9 +10,8 @@
 //   umask-narrowed default of open and mkdir;
 // - file sharing modes have no equivalent and are not imitated;
 // - temporary path: $TMPDIR when set and not empty, else "/tmp".
-#include "platform/QvPlatformFiles.h"
+#include "files/QvPlatformFiles.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -27,8 +26,6 @@ const mode_t kSharedFileMode = 0666;
 const mode_t kSharedDirectoryMode = 0777;
 const mode_t kDefaultDirectoryMode = 0777;
 const int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in 1601-based ticks
-
-std::atomic<bool> failTempPathQuery{false};
 
 // The platform path: the same bytes with "/" for every "\". False without memory.
 bool ToPosixPath(const char* path, QvString* out) {
@@ -168,16 +165,15 @@ bool SetNormalFileAttributes(const char* path) {
     return chmod(posixPath.GetText(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR) == 0;
 }
 
-bool QueryTempPath(QvString* out) {
-    if (!out || failTempPathQuery)
+bool NativeQueryTempPath(QvString* out) {
+    if (!out)
         return false;
     const char* dir = getenv("TMPDIR");
     out->Set(dir && dir[0] ? dir : "/tmp");
     return out->GetLength() > 0;
 }
 
-}  // namespace QvPlatform
+const QvFilesMethods kNativeFilesMethods = {NativeQueryTempPath};
+QvFilesMethods filesMethods = {NativeQueryTempPath};
 
-namespace QvPlatformTest {
-void FailTempPathQuery(bool on) { failTempPathQuery = on; }
-}  // namespace QvPlatformTest
+}  // namespace QvPlatform

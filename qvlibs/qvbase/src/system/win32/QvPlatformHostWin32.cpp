@@ -1,14 +1,14 @@
 // Windows backend of the host seam: gethostname of Windows Sockets. Windows answers only
 // between WSAStartup and WSACleanup (Wine answers without them too), so every query is
 // wrapped in its own start and cleanup.
-#include "platform/QvPlatformHost.h"
+#include "system/QvPlatformHost.h"
 
 #include <cstring>
 #include <winsock2.h>
 
 namespace QvPlatform {
 
-bool GetHostName(char* buffer, int32_t size) {
+bool NativeGetHostName(char* buffer, int32_t size) {
     if (buffer == nullptr || size < 2)
         return false;
     memset(buffer, 0, static_cast<size_t>(size));
@@ -20,5 +20,8 @@ bool GetHostName(char* buffer, int32_t size) {
     buffer[size - 1] = '\0';
     return ok;
 }
+
+const QvHostMethods kNativeHostMethods = {NativeGetHostName};
+QvHostMethods hostMethods = {NativeGetHostName};
 
 }  // namespace QvPlatform

@@ -47,14 +47,16 @@ QvDeleteResult DeleteOneFile(const char* path);
 bool SetNormalFileAttributes(const char* path);
 
 // The platform's temporary folder as UTF-8 (Windows: GetTempPathW; POSIX: $TMPDIR,
-// else "/tmp"). False when the platform names none (or a test made the query fail).
-bool QueryTempPath(QvString* out);
+// else "/tmp"). False when the platform names none.
+bool NativeQueryTempPath(QvString* out);
+
+// The call a test replaces (a platform that names no temporary folder), as a table like
+// the memory seam's; the backend's otherwise.
+struct QvFilesMethods {
+    bool (*queryTempPath)(QvString* out);
+};
+extern QvFilesMethods filesMethods;
+extern const QvFilesMethods kNativeFilesMethods;
+inline bool QueryTempPath(QvString* out) { return filesMethods.queryTempPath(out); }
 
 }  // namespace QvPlatform
-
-namespace QvPlatformTest {
-// Makes QueryTempPath report nothing until switched off again.
-void FailTempPathQuery(bool on);
-// Forgets the cached temporary directory of QvFile::GetTempDir (defined in QvFile.cpp).
-void ResetTempDirCache();
-}  // namespace QvPlatformTest

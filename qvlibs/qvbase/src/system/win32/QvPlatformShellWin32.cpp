@@ -1,7 +1,7 @@
 // Windows backend of the shell seam: SHGetFolderPathW for the known folders (with
 // wldp.dll held loaded from the system directory during the query),
 // GetUserDefaultUILanguage, and ShellExecuteW "open".
-#include "platform/QvPlatformShell.h"
+#include "system/QvPlatformShell.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -30,7 +30,7 @@ bool QueryFolderWithPolicyLibrary(int csidl, wchar_t* path) {
 
 namespace QvPlatform {
 
-bool QueryKnownFolder(QvKnownFolder folder, QvUtf16String* out) {
+bool NativeQueryKnownFolder(QvKnownFolder folder, QvUtf16String* out) {
     if (!out)
         return false;
     out->Set(nullptr, 0);
@@ -44,7 +44,7 @@ bool QueryKnownFolder(QvKnownFolder folder, QvUtf16String* out) {
     return true;
 }
 
-uint16_t GetUserDefaultUiLanguage() { return ::GetUserDefaultUILanguage(); }
+uint16_t NativeGetUserDefaultUiLanguage() { return ::GetUserDefaultUILanguage(); }
 
 bool ShellOpenProgram(const QvUtf16String* program, const QvUtf16String* arguments) {
     if (!program || !arguments)
@@ -54,5 +54,8 @@ bool ShellOpenProgram(const QvUtf16String* program, const QvUtf16String* argumen
     // Values up to 32 are error codes, anything above means the program was started.
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
+
+const QvShellMethods kNativeShellMethods = {NativeQueryKnownFolder, NativeGetUserDefaultUiLanguage};
+QvShellMethods shellMethods = {NativeQueryKnownFolder, NativeGetUserDefaultUiLanguage};
 
 }  // namespace QvPlatform

@@ -1,12 +1,12 @@
 // POSIX backend of the host seam: gethostname.
-#include "platform/QvPlatformHost.h"
+#include "system/QvPlatformHost.h"
 
 #include <cstring>
 #include <unistd.h>
 
 namespace QvPlatform {
 
-bool GetHostName(char* buffer, int32_t size) {
+bool NativeGetHostName(char* buffer, int32_t size) {
     if (buffer == nullptr || size < 2)
         return false;
     memset(buffer, 0, static_cast<size_t>(size));
@@ -15,5 +15,8 @@ bool GetHostName(char* buffer, int32_t size) {
     buffer[size - 1] = '\0';
     return ok;
 }
+
+const QvHostMethods kNativeHostMethods = {NativeGetHostName};
+QvHostMethods hostMethods = {NativeGetHostName};
 
 }  // namespace QvPlatform

@@ -10,7 +10,7 @@
 //   the default (unnamed) value is the file "@";
 // - a file whose first byte is 0 is a value of another type (reported as binary data);
 // - the size limit applies to the text as UTF-16 with its terminator, as on Windows.
-#include "platform/QvPlatformRegistry.h"
+#include "system/QvPlatformRegistry.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -21,7 +21,7 @@
 
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
-#include "platform/posix/QvRegistryStorePosix.h"
+#include "system/posix/QvRegistryStorePosix.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 #include <mutex>
 
 #include "foundation/QvUntilExit.h"
-#include "platform/QvPlatformFiles.h"
+#include "files/QvFileState.h"
+#include "files/QvPlatformFiles.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFileInfo.h"
 #include "qvbase/QvString.h"
@@ -48,15 +49,6 @@ bool IsWritableTarget(const char* path) {
     if (!QvFile::GetFileInfo(&pathString, &info))
         return true;
     return !info.isDirectory && !info.isReparsePoint;
-}
-
-// The temporary directory, worked out on first use and kept. The lock is held while it
-// is worked out, so threads asking at once all get the one answer; nothing else is
-// locked meanwhile.
-std::mutex tempDirLock;
-QvString& TempDirCache() {
-    static QvUntilExit<QvString> cache;
-    return *cache;
 }
 
 }  // namespace
@@ -178,8 +170,9 @@ bool CreateDirectoryTree(const char* path, bool shared) {
 bool GetTempDir(QvString* out) {
     if (!out)
         return false;
-    std::lock_guard<std::mutex> guard(tempDirLock);
-    QvString& cache = TempDirCache();
+    QvFilePrivate::TempDirState& state = QvFilePrivate::TempDir();
+    std::lock_guard<std::mutex> guard(state.lock);
+    QvString& cache = state.dir;
     if (cache.GetLength() == 0) {
         QvString text;
         // A path the tree walk could not handle is no better than none.
@@ -294,9 +287,9 @@ bool RemoveFile(const char* path) {
 
 }  // namespace QvFile
 
-namespace QvPlatformTest {
-void ResetTempDirCache() {
-    std::lock_guard<std::mutex> guard(tempDirLock);
-    TempDirCache().Set("");
+namespace QvFilePrivate {
+TempDirState& TempDir() {
+    static QvUntilExit<TempDirState> state;
+    return *state;
 }
-}  // namespace QvPlatformTest
+}  // namespace QvFilePrivate

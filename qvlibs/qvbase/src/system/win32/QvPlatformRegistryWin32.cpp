@@ -1,6 +1,6 @@
 // Windows backend of the registry seam: RegOpenKeyExW (query access only, default
 // registry view), RegQueryValueExW and RegCloseKey.
-#include "platform/QvPlatformRegistry.h"
+#include "system/QvPlatformRegistry.h"
 
 #include <windows.h>
 

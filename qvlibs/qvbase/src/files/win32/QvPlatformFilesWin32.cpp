@@ -2,9 +2,8 @@
 // with the "\\?\" prefix for UTF-8 paths longer than 250 bytes), files opened without
 // following reparse points, and the shared access list (full access for Authenticated
 // Users and LocalSystem) for what the library creates.
-#include "platform/QvPlatformFiles.h"
+#include "files/QvPlatformFiles.h"
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -21,8 +20,6 @@ const char kLongPathPrefix[] = "\\\\?\\";
 const DWORD kReparseBufferSize = 16384;
 const DWORD kTempPathUnits = 5000;
 const DWORD kExtraAclBytes = 32;
-
-std::atomic<bool> failTempPathQuery{false};
 
 // The UTF-16 platform path; false when it could not be built.
 bool MakePlatformPath(const char* path, bool longPathPrefix, QvUtf16String* out) {
@@ -211,8 +208,8 @@ bool SetNormalFileAttributes(const char* path) {
     return SetFileAttributesW(Wide(platformPath), FILE_ATTRIBUTE_NORMAL);
 }
 
-bool QueryTempPath(QvString* out) {
-    if (!out || failTempPathQuery)
+bool NativeQueryTempPath(QvString* out) {
+    if (!out)
         return false;
     wchar_t* units = static_cast<wchar_t*>(QvPlatform::Malloc(kTempPathUnits * sizeof(wchar_t)));
     if (!units)
@@ -229,8 +226,7 @@ bool QueryTempPath(QvString* out) {
     return ok;
 }
 
-}  // namespace QvPlatform
+const QvFilesMethods kNativeFilesMethods = {NativeQueryTempPath};
+QvFilesMethods filesMethods = {NativeQueryTempPath};
 
-namespace QvPlatformTest {
-void FailTempPathQuery(bool on) { failTempPathQuery = on; }
-}  // namespace QvPlatformTest
+}  // namespace QvPlatform

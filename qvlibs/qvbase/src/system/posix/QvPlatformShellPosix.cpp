@@ -12,7 +12,7 @@
 //   \" \\ \$ \`; a backslash outside quotes keeps the next character); no expansion of
 //   any kind takes place. An unclosed quote refuses the start. Backslashes in the program
 //   path are separators, as everywhere in the library's paths.
-#include "platform/QvPlatformShell.h"
+#include "system/QvPlatformShell.h"
 
 #include <cerrno>
 #include <csignal>
@@ -162,7 +162,7 @@ bool StartDetached(const char* program, char* const* argv) {
 
 namespace QvPlatform {
 
-bool QueryKnownFolder(QvKnownFolder folder, QvUtf16String* out) {
+bool NativeQueryKnownFolder(QvKnownFolder folder, QvUtf16String* out) {
     if (!out)
         return false;
     out->Set(nullptr, 0);
@@ -176,7 +176,7 @@ bool QueryKnownFolder(QvKnownFolder folder, QvUtf16String* out) {
     return QvUtf16String::ConvertUtf8QvStringToUtf16(&utf8, out, nullptr);
 }
 
-uint16_t GetUserDefaultUiLanguage() {
+uint16_t NativeGetUserDefaultUiLanguage() {
     static const char* const kLocaleVariables[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
     const char* locale = nullptr;
     for (const char* variable : kLocaleVariables) {
@@ -236,5 +236,8 @@ bool ShellOpenProgram(const QvUtf16String* program, const QvUtf16String* argumen
     QvPlatform::Free(words);
     return started;
 }
+
+const QvShellMethods kNativeShellMethods = {NativeQueryKnownFolder, NativeGetUserDefaultUiLanguage};
+QvShellMethods shellMethods = {NativeQueryKnownFolder, NativeGetUserDefaultUiLanguage};
 
 }  // namespace QvPlatform

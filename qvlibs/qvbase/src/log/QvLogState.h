@@ -1,0 +1,22 @@
+#pragma once
+// The log writer's state, one per process (private to the library and its test support).
+
+#include <cstdint>
+#include <mutex>
+
+#include "qvbase/QvString.h"
+
+namespace QvLogPrivate {
+
+// Read and written only under its lock, the innermost lock of the library (no other lock
+// of the library is taken while it is held). Never destroyed: lines written late in
+// process exit still find it. The directory ends in a backslash while directorySet is true.
+struct LogState {
+    std::recursive_mutex lock;
+    QvString directory;
+    bool directorySet = false;
+    int64_t lastCleanupMillis = 0;
+};
+LogState& Log();
+
+}  // namespace QvLogPrivate

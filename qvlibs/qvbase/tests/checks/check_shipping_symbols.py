@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""Checks that a shipping program carries none of the test machinery.
+
+  check_shipping_symbols.py --nm NM PROGRAM TEST-ARCHIVE [TEST-ARCHIVE ...]
+
+Fails when the program's symbol table holds a symbol that a test-support archive defines
+(the platform stand-ins, the state resets), or any symbol of a "...Test" namespace."""
+import re
+import subprocess
+import sys
+
+
+def symbols(nm, path, defined_only):
+    args = [nm, "-P"] + (["--defined-only"] if defined_only else []) + [path]
+    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
+    found = set()
+    for line in out.splitlines():
+        fields = line.split()
+        if len(fields) >= 2 and not line.endswith(":") and fields[1] not in ("U", "w", "v"):
+            found.add(fields[0])
+    return found
+
+
+def demangled(nm, path):
+    out = subprocess.run([nm, "-C", "--defined-only", path], check=True, capture_output=True, text=True).stdout
+    return [line.split(" ", 2)[-1] for line in out.splitlines() if line.count(" ") >= 2]
+
+
+def main(argv):
+    if len(argv) < 4 or argv[0] != "--nm":
+        print(__doc__, file=sys.stderr)
+        return 2
+    nm, program, archives = argv[1], argv[2], argv[3:]
+    shipped = symbols(nm, program, True)
+    test_defined = set()
+    for archive in archives:
+        test_defined |= symbols(nm, archive, True)
+    # Standard-library instances, compiler helpers and section labels are in both by nature.
+    shared = ("_ZSt", "_ZNSt", "_ZNKSt", "_ZN9__gnu_cxx", "__", ".", "_GLOBAL__")
+    test_defined = {s for s in test_defined if not s.startswith(shared)}
+    leaked = sorted(shipped & test_defined)
+    namespaces = sorted(n for n in demangled(nm, program) if re.match(r"^\w+Test::", n))
+    for name in leaked:
+        print("check_shipping_symbols: %s carries the test-support symbol %s" % (program, name))
+    for name in namespaces:
+        print("check_shipping_symbols: %s carries the test hook %s" % (program, name))
+    if leaked or namespaces or not test_defined:
+        if not test_defined:
+            print("check_shipping_symbols: the test-support archives define nothing", file=sys.stderr)
+        return 1
+    print("check_shipping_symbols: %s: %d symbols, none of the %d the test support defines, no test hook"
+          % (program, len(shipped), len(test_defined)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
