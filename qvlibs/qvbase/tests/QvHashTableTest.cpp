@@ -11,37 +11,56 @@
 
 namespace {
 
-struct AllocationFailureReset {
-    ~AllocationFailureReset() { QvPlatformTest::ResetAllocationCount(); }
-};
-
 void InsertText(QvHashTable& table, const char* key) { table.Insert(key, int32_t(strlen(key))); }
 bool ContainsText(const QvHashTable& table, const char* key) { return table.Contains(key, int32_t(strlen(key))); }
 std::string NumberedKey(int n) { return "type" + std::to_string(1000 + n); }
 int released;
 
-TEST(QvHashTable, HashKeyIsTheComplementOfTheStandardCrc32) {
-    struct Case { const char* key; int32_t length; uint32_t expected; };
-    const Case cases[] = {
-        {"abc", 3, 0xCADBBE3Du}, {"a", 1, ~0xE8B7BE43u}, {"123456789", 9, ~0xCBF43926u},
-        {"The quick brown fox jumps over the lazy dog", 43, ~0x414FA339u},
-        {"abcdef", 3, ~0x352441C2u},  // only length bytes count
-        {"", 0, 0xFFFFFFFFu}, {"abc", -1, 0xFFFFFFFFu}, {nullptr, 5, 0xFFFFFFFFu},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.expected, QvHashTable::HashKey(c.key, c.length)) << (c.key ? c.key : "(null)");
-}
+class QvHashTableMemory : public ::testing::Test {
+protected:
+    void TearDown() override { QvPlatformTest::FailAllocationNumber(0); }
+};
 
-TEST(QvHashTable, PoolIsSizedFromTheBucketCount) {
-    struct Case { int32_t buckets, poolSize; };
-    for (const Case& c : {Case{50, 4600}, Case{500, 46000}, Case{10, 4000}, Case{0, 4000}, Case{1200000, 100000000}}) {
+TEST(QvHashTable, HashKeyIsTheComplementOfTheStandardCrc32AndThePoolFollowsTheBucketCount) {
+    struct Case { const char* key; int32_t length; uint32_t expected; };
+    for (const Case& c : {Case{"abc", 3, 0xCADBBE3Du}, {"a", 1, ~0xE8B7BE43u}, {"123456789", 9, ~0xCBF43926u},
+                          {"The quick brown fox jumps over the lazy dog", 43, ~0x414FA339u},
+                          {"abcdef", 3, ~0x352441C2u},  // only length bytes count
+                          {"", 0, 0xFFFFFFFFu}, {"abc", -1, 0xFFFFFFFFu}, {nullptr, 5, 0xFFFFFFFFu}})
+        EXPECT_EQ(c.expected, QvHashTable::HashKey(c.key, c.length)) << (c.key ? c.key : "(null)");
+    struct Pool { int32_t buckets, poolSize; };
+    for (const Pool& c : {Pool{50, 4600}, {500, 46000}, {10, 4000}, {0, 4000}, {1200000, 100000000}}) {
         QvHashTable table(c.buckets);
         EXPECT_EQ(c.poolSize, table.GetPoolSize()) << c.buckets << " buckets";
         EXPECT_TRUE(table.IsAllInPool());
     }
 }
 
-TEST(QvHashTable, DuplicateKeysLeaveOneNodeAndReleaseTheOldValue) {
+TEST(QvHashTable, MatchesExactlyTheFirstLengthBytesAndCountsDuplicatesAndCollisions) {
+    QvHashTable table(50);
+    table.Insert("mp3player", 3);
+    EXPECT_TRUE(ContainsText(table, "mp3"));
+    EXPECT_TRUE(table.Contains("mp3x", 3));
+    for (const char* absent : {"mp", "mp3player", "MP3", ""})
+        EXPECT_FALSE(ContainsText(table, absent)) << absent;
+    EXPECT_FALSE(table.Contains("mp3", -1));
+    table.Insert(nullptr, 7), table.Insert("", 0), table.Insert("x", -1);
+    EXPECT_EQ(2, table.GetEntryCount());
+    EXPECT_TRUE(table.Contains(nullptr, 0));
+
+    QvHashTable one(1);
+    for (const char* key : {"a", "b", "c", "b"})
+        InsertText(one, key);
+    EXPECT_EQ(3, one.GetEntryCount());
+    EXPECT_EQ(2, one.GetCollisionCount());
+    for (const char* key : {"a", "b", "c"})
+        EXPECT_TRUE(ContainsText(one, key)) << key;
+    one.Clear();
+    EXPECT_EQ(0, one.GetCollisionCount());
+    EXPECT_EQ(0, one.GetEntryCount());
+}
+
+TEST(QvHashTable, DuplicateKeysTakeNoPoolAndReleaseTheOldValue) {
     released = 0;
     {
         QvHashTable table(50);
@@ -57,38 +76,9 @@ TEST(QvHashTable, DuplicateKeysLeaveOneNodeAndReleaseTheOldValue) {
         table.Clear();
         EXPECT_EQ(2, released);
         EXPECT_FALSE(ContainsText(table, "jpg"));
-        InsertText(table, "a");
-        InsertText(table, "b");
+        InsertText(table, "a"), InsertText(table, "b");
     }
     EXPECT_EQ(4, released) << "the destructor releases the values left";
-}
-
-TEST(QvHashTable, MatchesExactlyTheFirstLengthBytesAndNullAsEmpty) {
-    QvHashTable table(50);
-    table.Insert("mp3player", 3);
-    EXPECT_TRUE(ContainsText(table, "mp3"));
-    EXPECT_TRUE(table.Contains("mp3x", 3));
-    for (const char* absent : {"mp", "mp3player", "MP3", ""})
-        EXPECT_FALSE(ContainsText(table, absent)) << absent;
-    EXPECT_FALSE(table.Contains("mp3", -1));
-    table.Insert(nullptr, 7);
-    table.Insert("", 0);
-    table.Insert("x", -1);
-    EXPECT_EQ(2, table.GetEntryCount());
-    EXPECT_TRUE(table.Contains(nullptr, 0));
-}
-
-TEST(QvHashTable, KeysSharingABucketCountAsCollisions) {
-    QvHashTable table(1);
-    for (const char* key : {"a", "b", "c", "b"})
-        InsertText(table, key);
-    EXPECT_EQ(3, table.GetEntryCount());
-    EXPECT_EQ(2, table.GetCollisionCount());
-    for (const char* key : {"a", "b", "c"})
-        EXPECT_TRUE(ContainsText(table, key)) << key;
-    table.Clear();
-    EXPECT_EQ(0, table.GetCollisionCount());
-    EXPECT_EQ(0, table.GetEntryCount());
 }
 
 TEST(QvHashTable, KeysGoToTheHeapOnceThePoolRunsOut) {
@@ -115,8 +105,7 @@ TEST(QvHashTable, KeysGoToTheHeapOnceThePoolRunsOut) {
         InsertText(table, NumberedKey(n).c_str());
 }
 
-TEST(QvHashTable, FallsBackWhenMemoryIsShort) {
-    AllocationFailureReset reset;
+TEST_F(QvHashTableMemory, FallsBackWhenMemoryIsShort) {
     QvPlatformTest::FailAllocationNumber(1);
     QvHashTable fallback(40000000);
     EXPECT_EQ(100000, fallback.GetBucketCount());
@@ -144,11 +133,7 @@ TEST(QvHashTable, FallsBackWhenMemoryIsShort) {
     InsertText(table, "bak");
     EXPECT_FALSE(table.IsAllInPool());
     EXPECT_TRUE(ContainsText(table, "bak"));
-}
 
-TEST(QvHashTable, SetNameKeepsACopyOrNoName) {
-    AllocationFailureReset reset;
-    QvHashTable table(50);
     EXPECT_EQ(nullptr, table.GetName());
     char name[] = "excludefiletypes";
     table.SetName(name);

@@ -19,37 +19,37 @@ std::vector<std::string> MountPoints(const QvVolumeInfoList& list) {
         paths.push_back(list.GetAt(i)->GetMountPointText());
     return paths;
 }
-
-// A list holding the given mount points in that order.
 void Fill(QvVolumeInfoList& list, const std::vector<std::string>& mountPoints) {
     for (const std::string& path : mountPoints)
         list.AddNew()->SetMountPointPath(path.c_str());
 }
+// Type code, GUID, HGUID, mount point and the settings flag of a record.
+std::string Fields(const QvVolumeInfo& v) {
+    return std::string(v.typeCode) + "|" + v.volumeGuid + "|" + v.hguid + "|" + v.GetMountPointText() +
+           (v.fromSettings ? "|settings" : "");
+}
+class QvVolumeInfoListMemory : public ::testing::Test {
+protected:
+    void TearDown() override { QvPlatformTest::FailAllocationNumber(0); }
+};
 
 }  // namespace
 
 TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndFixedFieldsKeepWhatFits) {
     QvVolumeInfo volume;
+    EXPECT_EQ("un|||", Fields(volume));
     volume.fromSettings = true;
-    volume.SetTypeCode("abc");
-    volume.SetVolumeGuid("v1234567890123456789012345678XYZ");
-    volume.SetHguid("123456789012345678901234567890");
-    volume.SetMountPointPath("D:\\data\\");
-    EXPECT_STREQ("ab", volume.typeCode);
-    EXPECT_STREQ("v123456789012345678901234567", volume.volumeGuid);
-    EXPECT_STREQ("1234567890123456789012345", volume.hguid);
+    volume.SetTypeCode("abc"), volume.SetVolumeGuid("v1234567890123456789012345678XYZ");
+    volume.SetHguid("123456789012345678901234567890"), volume.SetMountPointPath("D:\\data\\");
+    EXPECT_EQ("ab|v123456789012345678901234567|1234567890123456789012345|D:\\data\\|settings", Fields(volume));
     const QvString* string = volume.mountPointPath;
     volume.Reset();
-    EXPECT_STREQ("un", volume.typeCode);
-    EXPECT_STREQ("", volume.volumeGuid);
-    EXPECT_STREQ("", volume.hguid);
-    EXPECT_FALSE(volume.fromSettings);
+    EXPECT_EQ("un|||", Fields(volume));
     EXPECT_EQ(string, volume.mountPointPath);
-    EXPECT_STREQ("", volume.GetMountPointText());
 }
 
-TEST(QvVolumeInfoList, CapacityGrowsInStepsOfTenAfterFive) {
-    QvVolumeInfoList list;
+TEST(QvVolumeInfoList, CapacityGrowsInStepsOfTenAfterFiveAndClearKeepsSpares) {
+    QvVolumeInfoList list, reserved;
     EXPECT_EQ(5, list.GetCapacity());
     const struct { int added; int capacity; } steps[] = {{5, 5}, {6, 15}, {14, 15}, {15, 25}, {25, 35}};
     int added = 0;
@@ -61,45 +61,42 @@ TEST(QvVolumeInfoList, CapacityGrowsInStepsOfTenAfterFive) {
     }
     for (int32_t i = 0; i < list.GetCapacity(); i++)
         EXPECT_NE(nullptr, list.GetSlot(i)) << "slot " << i;
-
-    QvVolumeInfoList reserved;
     EXPECT_FALSE(reserved.Reserve(-1));
-    EXPECT_TRUE(reserved.Reserve(40));
-    EXPECT_EQ(45, reserved.GetCapacity());
-    EXPECT_TRUE(reserved.Reserve(7));
-    EXPECT_EQ(45, reserved.GetCapacity());
-}
-
-TEST(QvVolumeInfoList, ClearKeepsRecordsAsSparesHandedOutUnchanged) {
-    QvVolumeInfoList list;
-    Fill(list, {"C:\\"});
+    EXPECT_TRUE(reserved.Reserve(40) && reserved.GetCapacity() == 45);
+    EXPECT_TRUE(reserved.Reserve(7) && reserved.GetCapacity() == 45);
+    // Cleared records stay as spares, handed out again unchanged.
+    list.GetAt(0)->SetMountPointPath("C:\\");
     QvVolumeInfo* first = list.GetAt(0);
     list.Clear();
     EXPECT_EQ(0, list.GetCount());
-    QvVolumeInfo* again = list.AddNew();
-    EXPECT_EQ(first, again);
-    EXPECT_STREQ("C:\\", again->GetMountPointText());
+    EXPECT_EQ(first, list.AddNew());
+    EXPECT_STREQ("C:\\", first->GetMountPointText());
 }
 
-TEST(QvVolumeInfoList, RemoveAtMovesLaterRecordsDownAndPutsAFreshOneAtTheEnd) {
-    QvVolumeInfoList list;
-    Fill(list, {"A:\\", "B:\\", "C:\\"});
+TEST_F(QvVolumeInfoListMemory, RemoveAtMovesLaterRecordsDownAndPutsAFreshOneAtTheEnd) {
+    QvVolumeInfoList list, empty;
+    Fill(list, {"A:\\", "B:\\", "C:\\", "D:\\"});
     QvVolumeInfo* third = list.GetAt(2);
-    QvVolumeInfo* spare = list.GetSlot(3);
-    for (int32_t index : {3, 4, -1, 100})
+    QvVolumeInfo* spare = list.GetSlot(4);
+    for (int32_t index : {4, 5, -1, 100})
         list.RemoveAt(index);
-    EXPECT_EQ(3, list.GetCount()) << "outside the used records nothing moves";
-    EXPECT_EQ(spare, list.GetSlot(3));
-
+    EXPECT_EQ(4, list.GetCount()) << "outside the used records nothing moves";
+    EXPECT_EQ(spare, list.GetSlot(4));
+    list.GetAt(0)->SetTypeCode("gm");
     list.RemoveAt(0);
-    EXPECT_EQ((std::vector<std::string>{"B:\\", "C:\\"}), MountPoints(list));
+    EXPECT_EQ((std::vector<std::string>{"B:\\", "C:\\", "D:\\"}), MountPoints(list));
     EXPECT_EQ(third, list.GetAt(1));
-    QvVolumeInfo* fresh = list.GetSlot(2);
+    QvVolumeInfo* fresh = list.GetSlot(3);
     ASSERT_NE(nullptr, fresh);
     EXPECT_NE(third, fresh);
-    EXPECT_STREQ("", fresh->GetMountPointText());
-    EXPECT_STREQ("un", fresh->typeCode);
-    QvVolumeInfoList empty;
+    EXPECT_EQ("un|||", Fields(*fresh));
+    // Without memory for a fresh record the removed one, reset, becomes the spare.
+    QvVolumeInfo* removed = list.GetAt(0);
+    QvPlatformTest::FailAllocationNumber(1);
+    list.RemoveAt(0);
+    EXPECT_EQ((std::vector<std::string>{"C:\\", "D:\\"}), MountPoints(list));
+    EXPECT_EQ(removed, list.GetSlot(2));
+    EXPECT_EQ("un|||", Fields(*removed));
     empty.RemoveAt(0);
     EXPECT_EQ(0, empty.GetCount());
 }
@@ -109,32 +106,30 @@ TEST(QvVolumeInfoList, SortsByMountPointComparingFoldedBytesAsSigned) {
     Fill(list, {"D:\\data\\", "C:\\A\\", "c:\\"});
     list.SortByMountPoint();
     EXPECT_EQ((std::vector<std::string>{"c:\\", "C:\\A\\", "D:\\data\\"}), MountPoints(list));
+    // Bytes from 0x80 on sort before ASCII; '[' lies between 'Z' and 'a', so folding decides.
     const struct { const char* a; const char* b; int expected; } cases[] = {
-        {"C:\\X\\", "c:\\x\\", 0},
-        {"\xC3\xA9:\\", "a:\\", -1},  // bytes from 0x80 on sort before ASCII
-        {"[", "A", -1},               // '[' lies between 'Z' and 'a': folding decides
-        {"b", "A", 1},
-    };
+        {"C:\\X\\", "c:\\x\\", 0}, {"\xC3\xA9:\\", "a:\\", -1}, {"[", "A", -1}, {"b", "A", 1}};
     for (const auto& c : cases) {
         QvVolumeInfo a, b;
         a.SetMountPointPath(c.a);
         b.SetMountPointPath(c.b);
-        QvVolumeInfo* slotA = &a;
-        QvVolumeInfo* slotB = &b;
+        QvVolumeInfo *slotA = &a, *slotB = &b;
         EXPECT_EQ(c.expected, QvVolumeInfoList::CompareByMountPoint(&slotA, &slotB)) << c.a << " vs " << c.b;
         EXPECT_EQ(-c.expected, QvVolumeInfoList::CompareByMountPoint(&slotB, &slotA)) << c.b << " vs " << c.a;
     }
 }
 
-TEST(QvVolumeInfoList, FailedGrowthLeavesAnEmptyListThatRecovers) {
-    QvVolumeInfoList list;
-    Fill(list, {"A:\\", "B:\\", "C:\\", "D:\\", "E:\\"});
-    QvPlatformTest::FailAllocationNumber(1);
-    EXPECT_EQ(nullptr, list.AddNew());
-    QvPlatformTest::FailAllocationNumber(0);
-    EXPECT_EQ(0, list.GetCount());
-    EXPECT_EQ(0, list.GetCapacity());
-    EXPECT_EQ(nullptr, list.GetSlot(0));
-    EXPECT_NE(nullptr, list.AddNew());
-    EXPECT_EQ(5, list.GetCapacity());
+TEST_F(QvVolumeInfoListMemory, FailedGrowthLeavesAnEmptyListThatRecovers) {
+    for (long long failing : {1, 2}) {  // the slot array, then the first new record
+        QvVolumeInfoList list;
+        Fill(list, {"A:\\", "B:\\", "C:\\", "D:\\", "E:\\"});
+        QvPlatformTest::FailAllocationNumber(failing);
+        EXPECT_EQ(nullptr, list.AddNew()) << failing;
+        QvPlatformTest::FailAllocationNumber(0);
+        EXPECT_EQ(0, list.GetCount());
+        EXPECT_EQ(0, list.GetCapacity());
+        EXPECT_EQ(nullptr, list.GetSlot(0));
+        EXPECT_NE(nullptr, list.AddNew());
+        EXPECT_EQ(5, list.GetCapacity());
+    }
 }
