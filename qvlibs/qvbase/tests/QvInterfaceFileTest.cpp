@@ -1,5 +1,5 @@
-// The interface-text file that ships with the client: every language has its own element
-// with every tray text, English has every cached text, the progress formats take one number.
+// The shipped interface-text file: every language has its own element with every tray text, English
+// has every cached text, and the progress formats take one unsigned number.
 #include "qvbase/QvUiUtil.h"
 
 #include <string>
@@ -19,54 +19,34 @@
 
 namespace {
 
-const char* const kLocales[] = {"en_US", "ja_JP", "zh_TW", "zh_CN", "ko_KR", "fr_FR",
-                                "de_DE", "es_ES", "it_IT", "ru_RU", "pt_BR"};
-const char* const kFormatKeys[] = {"SendLogsMenu_Status_Preparing", "SendLogsMenu_Status_Sending"};
-const char* const kTrayKeys[] = {
-    "TrayMenuItem_VelbrookControlPanel", "TrayMenuItem_Help", "TrayMenuItem_CheckForUpdates",
-    "TrayMenuItem_Inherit",  "MainDialog_Button_RestoreOptions", "TrayMenuItem_About",
-    "TrayMenuItem_Quit",     "SendLogsMenu_Text", kFormatKeys[0], kFormatKeys[1],
-};
-
 std::string LookUp(const char* key) {
     QvString out;
     GetUtf8InterfaceText(key, &out);
     return out.GetText();
 }
 
-// The number of "%u" conversions, or -1 when a "%" starts anything but "%u" or "%%".
-int CountUnsignedConversions(const std::string& format) {
-    int count = 0;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != '%')
-            continue;
-        char next = i + 1 < format.size() ? format[i + 1] : '\0';
-        if (next == 'u')
-            ++count;
-        else if (next != '%')
-            return -1;
-        ++i;
-    }
-    return count;
+bool HasText(const char* key) {
+    std::string text = LookUp(key);
+    return !text.empty() && text.compare(0, 4, "ERR_") != 0;
 }
 
-class QvInterfaceFile : public QvTestInstallation {
-protected:
-    void SetUp() override {
-        QvTestInstallation::SetUp();
-        std::string content;
-        ASSERT_TRUE(QvTestFs::ReadFile(QV_SHIPPED_INTERFACE_FILE, &content)) << "cannot read " << QV_SHIPPED_INTERFACE_FILE;
-        interfacePath = temp.MakeFile("install\\qvbui_interface.xml", content);
-        InitQvUiUtil();
-        TakeLog();
-    }
-    std::string interfacePath;
-};
+using QvInterfaceFile = QvTestInstallation;
 
-TEST_F(QvInterfaceFile, EveryLanguageHasItsOwnElementWithEveryTrayText) {
+TEST_F(QvInterfaceFile, EveryLanguageHasEveryTrayTextAndEnglishEveryCachedText) {
+    std::string content;
+    ASSERT_TRUE(QvTestFs::ReadFile(QV_SHIPPED_INTERFACE_FILE, &content)) << QV_SHIPPED_INTERFACE_FILE;
+    std::string path = temp.MakeFile("install\\qvbui_interface.xml", content);
+    InitQvUiUtil();
+    TakeLog();
+    const char* const formatKeys[] = {"SendLogsMenu_Status_Preparing", "SendLogsMenu_Status_Sending"};
+    const char* const trayKeys[] = {"TrayMenuItem_VelbrookControlPanel", "TrayMenuItem_Help",
+                                    "TrayMenuItem_CheckForUpdates", "TrayMenuItem_Inherit",
+                                    "MainDialog_Button_RestoreOptions", "TrayMenuItem_About", "TrayMenuItem_Quit",
+                                    "SendLogsMenu_Text", formatKeys[0], formatKeys[1]};
     QvStringVector snippets;
-    ASSERT_TRUE(QvFile::GetAllXmlSnippetsWithTagNameInXmlFile(interfacePath.c_str(), "qvbui_text", &snippets));
-    for (const char* locale : kLocales) {
+    ASSERT_TRUE(QvFile::GetAllXmlSnippetsWithTagNameInXmlFile(path.c_str(), "qvbui_text", &snippets));
+    for (const char* locale : {"en_US", "ja_JP", "zh_TW", "zh_CN", "ko_KR", "fr_FR", "de_DE", "es_ES", "it_IT",
+                               "ru_RU", "pt_BR"}) {
         // A language without an element would fall back to English without a word.
         bool found = false;
         QvString lang;
@@ -75,27 +55,21 @@ TEST_F(QvInterfaceFile, EveryLanguageHasItsOwnElementWithEveryTrayText) {
                     std::string(lang.GetText()) == locale;
         EXPECT_TRUE(found) << "no element with lang=\"" << locale << "\"";
         ASSERT_TRUE(QvSystem::SetLocaleCode(locale));
-        for (const char* key : kTrayKeys) {
-            std::string text = LookUp(key);
-            EXPECT_TRUE(!text.empty() && text.find("ERR_") != 0) << locale << " " << key;
-        }
-        // The menu formats these with one unsigned number.
-        for (const char* key : kFormatKeys) {
+        for (const char* key : trayKeys)
+            EXPECT_TRUE(HasText(key)) << locale << " " << key;
+        // The menu formats these with one unsigned number: one "%u", any "%%", no other "%".
+        for (const char* key : formatKeys) {
             std::string format = LookUp(key);
-            EXPECT_EQ(1, CountUnsignedConversions(format)) << locale << " " << key << ": " << format;
+            int conversions = 0;
+            for (size_t at = format.find('%'); at != std::string::npos; at = format.find('%', at + 2))
+                conversions += format.compare(at, 2, "%u") == 0 ? 1 : format.compare(at, 2, "%%") == 0 ? 0 : 100;
+            EXPECT_EQ(1, conversions) << locale << " " << key << ": " << format;
         }
     }
-    // A text missing from a language, or an element without "lang", would be logged.
-    EXPECT_TRUE(TakeLog().empty());
-}
-
-TEST_F(QvInterfaceFile, EnglishHasEveryCachedText) {
     ASSERT_TRUE(QvSystem::SetLocaleCode("en_US"));
-    ASSERT_EQ(62, QvUiUtilTest::GetCachedKeyCount());
-    for (int32_t i = 0; i < QvUiUtilTest::GetCachedKeyCount(); ++i) {
-        std::string text = LookUp(QvUiUtilTest::GetCachedKey(i));
-        EXPECT_TRUE(!text.empty() && text.find("ERR_") != 0) << QvUiUtilTest::GetCachedKey(i);
-    }
+    for (int32_t i = 0; i < QvUiUtilTest::GetCachedKeyCount(); ++i)
+        EXPECT_TRUE(HasText(QvUiUtilTest::GetCachedKey(i))) << QvUiUtilTest::GetCachedKey(i);
+    // A text missing from a language, or an element without "lang", would be logged.
     EXPECT_TRUE(TakeLog().empty());
 }
 

@@ -1,5 +1,5 @@
-// Process launch: RunCommand starts a stand-in program (QvArgRecorder, copied into the
-// test's folder) that writes down the argument string it received.
+// Process launch: RunCommand starts a stand-in program (QvArgRecorder, copied into the test's
+// folder) that writes down the argument string it received.
 #include "qvbase/QvSystem.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +28,11 @@ protected:
         return QvSystem::RunCommand(&line);
     }
     // The record the program writes next to itself once it has run.
+    static std::string Record(const std::string& program, const char* suffix = "") {
+        return program.substr(0, program.find_last_of('\\') + 1) + "QvArgRecorder.out" + suffix;
+    }
     static bool WaitForRecord(const std::string& program, std::string* content, const char* suffix = "") {
-        std::string record = program.substr(0, program.find_last_of('\\') + 1) + "QvArgRecorder.out" + suffix;
-        return QvTestSystem::WaitForHandshake([&] { return QvTestFs::ReadFile(record, content); });
+        return QvTestSystem::WaitForHandshake([&] { return QvTestFs::ReadFile(Record(program, suffix), content); });
     }
 
     std::string spacedProgram = temp.Join("Program Files\\Velbrook\\" QV_ARG_RECORDER_FILE_NAME);
@@ -38,17 +40,15 @@ protected:
 };
 
 TEST_F(QvSystemLaunch, StartsTheProgramWithExactlyTheArgumentString) {
+    const std::string quoted = "\"" + spacedProgram + "\"";
     const struct { std::string commandLine; const std::string* program; std::string arguments; } cases[] = {
-        {"\"" + spacedProgram + "\" -menu 1", &spacedProgram, "-menu 1"},
-        {"\"" + spacedProgram + "\"", &spacedProgram, ""},
+        {quoted + " -menu 1", &spacedProgram, "-menu 1"}, {quoted, &spacedProgram, ""},
         // The one character after the closing quote is skipped unseen.
-        {"\"" + spacedProgram + "\"x", &spacedProgram, ""},
-        {"\"" + spacedProgram + "\"x-menu 9", &spacedProgram, "-menu 9"},
-        {plainProgram + " -a -b", &plainProgram, "-a -b"},
-        {plainProgram, &plainProgram, ""},
+        {quoted + "x", &spacedProgram, ""}, {quoted + "x-menu 9", &spacedProgram, "-menu 9"},
+        {plainProgram + " -a -b", &plainProgram, "-a -b"}, {plainProgram, &plainProgram, ""},
     };
     for (const auto& c : cases) {
-        QvTestFs::RemoveTree(c.program->substr(0, c.program->find_last_of('\\') + 1) + "QvArgRecorder.out");
+        QvTestFs::RemoveTree(Record(*c.program));
         ASSERT_TRUE(Run(c.commandLine)) << c.commandLine;
         std::string received;
         ASSERT_TRUE(WaitForRecord(*c.program, &received)) << "no record from " << c.commandLine;
@@ -59,18 +59,15 @@ TEST_F(QvSystemLaunch, StartsTheProgramWithExactlyTheArgumentString) {
 TEST_F(QvSystemLaunch, RefusesLinesItCannotSplitAndMissingPrograms) {
     std::string missing = temp.Join("tools\\missing.exe");
     for (const std::string& commandLine : {
-             std::string(), std::string("ab"),
-             "\"" + spacedProgram + " -menu 1",  // no closing quote
+             std::string(), std::string("ab"), "\"" + spacedProgram + " -menu 1",  // no closing quote
              "\"" + missing + "\" -menu 1", missing,
              spacedProgram + " -menu 1",  // cut at the blank of "Program Files"
-             std::string("\"\" -menu 1"),
-             " " + plainProgram,  // the whole line names no file
+             std::string("\"\" -menu 1"), " " + plainProgram,  // the whole line names no file
          })
         EXPECT_FALSE(Run(commandLine)) << commandLine;
     EXPECT_FALSE(QvSystem::RunCommand(nullptr));
-    std::string record;
-    EXPECT_FALSE(QvTestFs::ReadFile(temp.Join("tools\\QvArgRecorder.out"), &record));
-    EXPECT_FALSE(QvTestFs::ReadFile(temp.Join("Program Files\\Velbrook\\QvArgRecorder.out"), &record));
+    EXPECT_FALSE(QvTestFs::Exists(Record(plainProgram)));
+    EXPECT_FALSE(QvTestFs::Exists(Record(spacedProgram)));
 }
 
 TEST_F(QvSystemLaunch, PosixSplitsShellWordsAndLeavesNothingToReap) {
@@ -82,7 +79,6 @@ TEST_F(QvSystemLaunch, PosixSplitsShellWordsAndLeavesNothingToReap) {
     EXPECT_EQ("-menu\na b\nc \"d\" \\\ne f\n\ng\nz\n", words);
     // The started program is no child of ours: after it has run, nothing waits here.
     EXPECT_FALSE(QvTestSystem::HasUnreapedChild());
-
     // An unclosed quote, or a file that cannot be executed, starts nothing.
     EXPECT_FALSE(Run(plainProgram + " 'open"));
     EXPECT_FALSE(Run(plainProgram + " \"open"));

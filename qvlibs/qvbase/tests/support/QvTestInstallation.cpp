@@ -16,7 +16,11 @@ namespace {
 const uint64_t kStartFileTime = (1710496800000ULL + 11644473600000ULL) * 10000;
 const int32_t kLogDay = 15;
 const uint16_t kEnglishUnitedStates = 0x0409;
-const char* const kTempVariables[] = {"TMPDIR", "TMP", "TEMP"};
+// The variables the readers take folders from, each set to a folder of the test.
+const struct { const char* name; const char* folder; } kFolderVariables[] = {
+    {"TMPDIR", "tmp"}, {"TMP", "tmp"}, {"TEMP", "tmp"},
+    {"QV_PROGRAM_FILES", "ProgramFiles"}, {"QV_COMMON_APPDATA", "ProgramData"}};  // POSIX known folders
+const char* const kVelbrookKey = "Software\\Velbrook";
 
 }  // namespace
 
@@ -28,16 +32,21 @@ void QvTestInstallation::SetUp() {
     settingsPath = dataDir + "\\qvinfo.xml";
     temp.MakeDir("data\\qvreports");
     ASSERT_TRUE(QvTestSystem::UseRegistryStore(temp.MakeDir("registry")));
-    ASSERT_TRUE(QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, "Software\\Velbrook",
-                                                  "installdir", installDir));
+    // Windows has one registry for the machine: its value is put back in TearDown.
+    QvString machineValue;
+    hadInstallDir = QvSystem::ReadRegistryString("HKLM/Software/Velbrook/installdir", &machineValue);
+    savedInstallDir = machineValue.GetText();
+    installDirRead = true;
+    ASSERT_TRUE(QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir",
+                                                  installDir));
     WriteInstallConfig(dataDir);
-    for (const char* name : kTempVariables) {
+    for (const auto& variable : kFolderVariables) {
         bool isSet = false;
-        savedTempVariables.push_back(QvTestSystem::GetEnv(name, &isSet));
+        savedTempVariables.push_back(QvTestSystem::GetEnv(variable.name, &isSet));
         savedTempVariablesSet.push_back(isSet);
-        ASSERT_TRUE(QvTestSystem::SetEnv(name, tempDir));
+        ASSERT_TRUE(QvTestSystem::SetEnv(variable.name, temp.Join(variable.folder)));
     }
-    QvFileTest::ResetTempDirCache();
+    ::QvFileTest::ResetTempDirCache();
     QvPlatformTest::SetFakeFileTime(kStartFileTime);
     QvSystemTest::ResetLocaleOverride();
     QvPlatformTest::SetFakeUiLanguage(kEnglishUnitedStates);
@@ -54,17 +63,23 @@ void QvTestInstallation::SetUp() {
 void QvTestInstallation::TearDown() {
     QvUiUtilTest::ResetModule();
     SetLogDirectory(nullptr);
+    if (installDirRead && hadInstallDir)
+        QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir",
+                                          savedInstallDir);
+    else if (installDirRead)
+        QvTestSystem::DeleteRegistryValue(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir");
     for (size_t i = 0; i < savedTempVariables.size(); ++i) {
         if (savedTempVariablesSet[i])
-            QvTestSystem::SetEnv(kTempVariables[i], savedTempVariables[i]);
+            QvTestSystem::SetEnv(kFolderVariables[i].name, savedTempVariables[i]);
         else
-            QvTestSystem::UnsetEnv(kTempVariables[i]);
+            QvTestSystem::UnsetEnv(kFolderVariables[i].name);
     }
-    QvFileTest::ResetTempDirCache();
+    ::QvFileTest::ResetTempDirCache();
     QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
     QvPlatformTest::UseRealHostName();
     QvInfoManagerTest::ForgetShortHostName();
     QvPlatformTest::SetFakeUiLanguage(0);
+    QvPlatformTest::FailKnownFolderQueries(false);
     QvSystemTest::ResetLocaleOverride();
     QvSystemTest::ResetDirectoryCaches();
     QvPlatformTest::UseRealClock();

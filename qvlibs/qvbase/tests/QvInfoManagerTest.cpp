@@ -1,0 +1,466 @@
+// The settings reader: the record after each kind of settings file, the watched-folder records and
+// file sets, every rejection in the log, the retries, the limits, the short host name, and the rate
+// limiter of the empty-exclusion warning on the fake clock.
+#include "qvbase/QvInfoManager.h"
+
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "QvTestInstallation.h"
+#include "QvTestHooks.h"
+#include "platform/QvPlatformClock.h"
+#include "qvbase/QvHashTable.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvStringVector.h"
+#include "qvbase/QvVolumeInfo.h"
+#include "qvbase/QvVolumeInfoList.h"
+#include "QvTestPlatform.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const int64_t kMinuteMillis = 60000;
+const std::string kGuidA = "v" + std::string(27, 'A'), kGuidB = "v" + std::string(27, 'B'),
+                  kGuidC = "v" + std::string(27, 'C'), kGuidD = "v" + std::string(27, 'D');
+const std::string kFileSets =
+    "<filesetdef filesetname=\"Documents\" extensions=\"DOC,docx, txt\" />\n"
+    "<filesetdef filesetname=\"music\" extensions=\"mp3,flac\" />\n"
+    "<filesetdef filesetname=\"pictures\" extensions=\"JPG\" />\n"
+    "<filesetdef filesetname=\"documents\" extensions=\"never\" />\n";
+
+std::string Settings(const std::string& attrs, const std::string& body = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvinfo " + attrs + ">\n" + body + "</qvinfo>\n";
+}
+
+std::string Volume(const std::string& guid, const std::string& path, const std::string& more = "") {
+    return "<qvvolume qvVolumeGuid=\"" + guid + "\" mountPointPath=\"" + path + "\"" + more + " />";
+}
+
+std::string DirFilter(const std::string& dir, const std::string& whichFiles) {
+    return "<qvdirfilter dir=\"" + dir + "\" whichfiles=\"" + whichFiles + "\" />\n";
+}
+
+Lines Items(const QvStringVector& vector) {
+    Lines items;
+    for (int32_t i = 0; i < vector.GetCount(); i++)
+        items.push_back(vector.GetAt(i)->GetText());
+    return items;
+}
+
+Lines MountPoints(const QvVolumeInfoList& volumes) {
+    Lines paths;
+    for (int32_t i = 0; i < volumes.GetCount(); i++)
+        paths.push_back(volumes.GetAt(i)->GetMountPointText());
+    return paths;
+}
+
+// The single settings as texts; the scratch volume as "mount guid", the threads as "t8" (throttle flag and count).
+enum Field { kDays, kHost, kLogin, kTypes, kUpdated, kScratch, kThreads };
+Lines Fields(const ControlPanelSettings& s) {
+    return {std::to_string(s.numDaysWarnIfNoBackup), s.onlineHostname.GetText(), s.qvLogin.GetText(),
+            s.excludeFileTypes.GetText(), s.onlineHostnameUpdated.GetText(),
+            std::string(s.scratchVolume.GetMountPointText()) + " " + s.scratchVolume.volumeGuid,
+            (s.netAutoThrottle ? "t" : "f") + std::to_string(s.numBackupThreads)};
+}
+
+// The watched-folder records of one parse, released at the end.
+struct Records {
+    QvHashTable* slots[QV_INFO_MAX_NUM_DIR_FILTERS] = {};
+    int32_t count = -1;
+    QvHashTable fileTypes{QvInfoManager::kFileTypeTableBuckets};
+    bool parsed = QvInfoManager::ParseQvInfoForFilesToWatch(slots, &count, &fileTypes);
+
+    ~Records() { QvInfoManager::ReleaseWatchRecords(slots); }
+    const QvHashTable* Named(const std::string& name) const {
+        for (int32_t i = 0; i < count; i++)
+            if (name == slots[i]->GetName())
+                return slots[i];
+        return nullptr;
+    }
+};
+
+// The keys of a table among the candidates, in the candidates' order.
+Lines KeysOf(const QvHashTable* table, const Lines& candidates) {
+    Lines keys;
+    for (const std::string& key : candidates)
+        if (table->Contains(key.c_str(), int32_t(key.size())))
+            keys.push_back(key);
+    EXPECT_EQ(int32_t(keys.size()), table->GetEntryCount()) << "keys beyond the candidates";
+    return keys;
+}
+
+class QvSettingsReader : public QvTestInstallation {
+protected:
+    void Write(const std::string& xml) { ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, xml)); }
+    ControlPanelSettings& Read(const std::string& xml) {
+        Write(xml);
+        QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+        return QvInfoManager::GetControlPanelSettings();
+    }
+    // The sets as "name:ext1:ext2".
+    Lines ReadFileSets(const std::string& path, int32_t* count) {
+        QvStringVector fileSets[QV_INFO_MAX_NUM_FILESETS];
+        QvString pathText(path.c_str());
+        GetAllFileSetDefsFromQvInfoFile(&pathText, fileSets, count);
+        Lines sets;
+        for (int32_t i = 0; i < *count; i++) {
+            sets.push_back(fileSets[i].GetAt(0)->GetText());
+            for (int32_t k = 1; k < fileSets[i].GetCount(); k++)
+                sets.back() += std::string(":") + fileSets[i].GetAt(k)->GetText();
+        }
+        return sets;
+    }
+};
+using QvWatchParse = QvSettingsReader;
+
+TEST_F(QvSettingsReader, PathsAreBuiltOnceAndTheScratchMountPointDefaultsToTheDataDirectorysDrive) {
+    EXPECT_EQ(settingsPath, QvInfoManager::GetQvInfoXmlPath()->GetText());
+    EXPECT_EQ(settingsPath + ".sidecopy", QvInfoManager::GetQvInfoSideCopyPath()->GetText());
+    const struct { const char *dataDir, *mountPoint; } cases[] = {
+        {"E:\\ProgramData", "E:\\"}, {"e:", "e:\\"}, {"\\\\server\\share", "C:\\"}, {"E:/data", "C:\\"}};
+    for (const auto& c : cases) {
+        WriteInstallConfig(c.dataDir);
+        EXPECT_STREQ(c.mountPoint, Read(Settings("")).scratchVolume.GetMountPointText()) << c.dataDir;
+        EXPECT_EQ(settingsPath, QvInfoManager::GetQvInfoXmlPath()->GetText()) << "the settings path is kept";
+    }
+}
+
+TEST_F(QvSettingsReader, MissingFileLogsOneWarningAndResetsEveryField) {
+    ControlPanelSettings& s = Read(Settings(
+        "numdays_warn_if_no_backup=\"2\" online_hostname=\"h\" qvlogin=\"bob\" excludefiletypes=\"tmp\" "
+        "scratch_mountpoint=\"F:\\\" net_auto_throttle=\"f\" num_backup_threads=\"4\"",
+        "<qvblocked_network blocked_network_mac_addr=\"AA:BB\" blocked_network_name=\"Cafe\" />\n" +
+            Volume(kGuidA, "E:\\") + "<do_backup>" + DirFilter("C:\\Temp\\", "none") + "</do_backup>\n"));
+    ASSERT_EQ(1, s.excludedDirs.GetCount());
+    ASSERT_EQ(1, s.blockedNetworkNames.GetCount());
+    TakeLog();
+    ASSERT_TRUE(QvTestFs::RemoveTree(settingsPath));
+    QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+    EXPECT_EQ(Lines{"WARNING: qvinfo.xml file does not exist here=" + settingsPath +
+                    ", which is normal in the installer, but bad any other time."}, TakeLog());
+    EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
+    EXPECT_EQ(0, s.blockedNetworkMacAddrs.GetCount() + s.blockedNetworkNames.GetCount() + s.excludedDirs.GetCount() +
+                     s.volumes.GetCount());
+    Lines fields = Fields(s);
+    fields[kUpdated] = "kept";  // not reset by a read
+    EXPECT_EQ((Lines{"7", "build-host", "unknown", "", "kept", " ", "t1"}), fields);
+    EXPECT_STREQ("un", s.scratchVolume.typeCode);
+}
+
+TEST_F(QvSettingsReader, UnreadableFileIsTriedTwentyTimesTwoHundredMillisecondsApart) {
+    // A file above the read limit can never be read: every attempt fails.
+    ASSERT_TRUE(QvTestFs::MakeSizedFile(settingsPath, 1024000001));
+    QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+    EXPECT_EQ(20, QvPlatformTest::GetSleepCount());
+    EXPECT_EQ(4000, QvPlatformTest::GetSleptMillis());
+    EXPECT_EQ(Lines{"ERROR: could not read qvinfo.xml file from disk 1: " + settingsPath}, TakeLog());
+    EXPECT_EQ(1, QvInfoManager::GetControlPanelSettings().numBackupThreads);
+}
+
+TEST_F(QvSettingsReader, BadElementsAreLoggedInFileOrderAndSkipped) {
+    const std::string net = "<qvblocked_network blocked_network_", noMac = net + "name=\"NoMac\" />",
+                      shortMac = net + "mac_addr=\"0\" blocked_network_name=\"ShortMac\" />",
+                      noName = net + "mac_addr=\"AA:BB\" />",
+                      emptyName = net + "mac_addr=\"CC:DD\" blocked_network_name=\"\" />",
+                      filter = "<qvdirfilter dir=\"C:\\\" whichfiles=\"docs,bogus\" />",
+                      noGuid = "<qvvolume mountPointPath=\"F:\\\" />",
+                      noMount = "<qvvolume qvVolumeGuid=\"" + kGuidB + "\" />";
+    ControlPanelSettings& settings = Read(Settings(
+        "excludefiletypes=\"tmp\" smartwatchfilesets=\"\"",
+        net + "mac_addr=\"00:11:22:33:44:55\" blocked_network_name=\"Cafe\" />\n" + noMac + shortMac + noName +
+            emptyName + net + "mac_addr=\"EE:FF\" blocked_network_name=\"Home\" />\n" +
+            "<filesetdef filesetname=\"docs\" />\n<do_backup>" + filter + "</do_backup>\n" + Volume(kGuidA, "E:\\") +
+            noGuid + Volume("vShort", "G:\\") + noMount + Volume(kGuidC, "") + Volume(kGuidD, "D:")));
+    const std::string bad = "ERROR: ReadControlPanelSettingsFromQvInfoXmlF", network = bad + "ile - bad XML with ",
+                      volume = bad + ", bogus <qvvolume ... /> tag in qvinfo.xml ";
+    // Blocked networks, then the watched-folder parse, then the volumes.
+    EXPECT_EQ((Lines{network + "no blocked_network_mac_addr=" + noMac,
+                     network + "too short blocked_network_mac_addr=" + shortMac,
+                     network + "no blocked_network_name=" + noName,
+                     network + "too short blocked_network_name=" + emptyName,
+                     "ERROR: parsing qvinfo.xml, a qvdirfilter contains a fileset that does not make sense: bogus, "
+                     "qvdirfilter=" + filter,
+                     volume + "no vGuid: " + noGuid, volume + "bad vGuid: " + Volume("vShort", "G:\\"),
+                     volume + "no mnt: " + noMount, volume + "bad mnt: " + Volume(kGuidC, "")}),
+              TakeLog());
+    EXPECT_EQ((Lines{"00:11:22:33:44:55", "EE:FF"}), Items(settings.blockedNetworkMacAddrs));
+    EXPECT_EQ((Lines{"Cafe", "Home"}), Items(settings.blockedNetworkNames));
+    EXPECT_EQ((Lines{"D:\\", "E:\\"}), MountPoints(settings.volumes));
+    EXPECT_EQ(kGuidD, settings.volumes.GetAt(0)->volumeGuid);
+}
+
+TEST_F(QvSettingsReader, DuplicateVolumesByGuidOrFoldedPathAreRemovedAndTheRestSorted) {
+    WriteInstallConfig(dataDir, "0123456789ABCDEF01234567");
+    ControlPanelSettings& settings =
+        Read(Settings("", Volume(kGuidA, "E:\\") + Volume(kGuidB, "c:\\data\\") + Volume(kGuidA, "F:\\") +
+                              Volume(kGuidC, "C:\\Data\\", " qvlogin=\"eve\"") + Volume(kGuidD, "D:") +
+                              Volume("vEEEEEEEEEEEEEEEEEEEEEEEEEEE", "G:/")));
+    const std::string dup =
+        "ERROR: QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile - removing dup qvvolume qvVolGuid=";
+    EXPECT_EQ((Lines{dup + kGuidA + ", mountPoint=E:\\", dup + kGuidB + ", mountPoint=c:\\data\\"}),
+              TakeLog("ERROR: QvInfoManager::"));
+    EXPECT_EQ((Lines{"c:\\data\\", "D:\\", "E:\\", "G:/"}), MountPoints(settings.volumes));
+    const QvVolumeInfo* first = settings.volumes.GetAt(0);
+    EXPECT_EQ(kGuidB, first->volumeGuid);
+    EXPECT_STREQ("gm", first->typeCode);
+    EXPECT_TRUE(first->fromSettings);
+    EXPECT_STREQ("0123456789abcdef01234567", first->hguid);
+    // Every setting is looked for in the whole text, whatever element carries it.
+    EXPECT_STREQ("eve", settings.qvLogin.GetText());
+}
+
+TEST_F(QvSettingsReader, SingleSettingsFollowTheirRules) {
+    const std::string ones = "v111111111111111111111111111", zeros = "v000000000000000000000000000";
+    // Each value replaces the "@" of the attributes; the cases run in order.
+    const struct { std::string attrs; Field field; std::vector<std::pair<std::string, std::string>> valuesAndResults; }
+    cases[] = {
+        {"numdays_warn_if_no_backup=\"@\"", kDays,
+         {{"3", "3"}, {"0", "0"}, {"5x", "5"}, {"8", "7"}, {"-1", "7"}, {"abc", "7"}}},
+        {"online_hostname=\"@\"", kHost,
+         {{"none", "build-host"}, {"", "build-host"}, {"HOST", "HOST"}, {"None", "None"}}},
+        {"qvlogin=\"@\"", kLogin, {{"none", "unknown"}, {"", "unknown"}, {"None", "None"}}},
+        {"excludefiletypes=\"@\"", kTypes, {{" .TMP,log", " .TMP,log"}}},
+        // Not reset by a read: survives a file without it.
+        {"online_hostname_updated=\"@\"", kUpdated, {{"2024-01-02", "2024-01-02"}}},
+        {"@", kUpdated, {{"", "2024-01-02"}, {"online_hostname_updated=\"\"", ""}}},
+        {"scratch_mountpoint=\"F:\\s\" scratch_vol_guid=\"@\"", kScratch,
+         {{ones, "F:\\s " + ones}, {"x" + ones.substr(1), "F:\\s " + zeros}, {"v11111", "F:\\s " + zeros}}},
+        {"net_auto_throttle=\"@\" num_backup_threads=\"4\"", kThreads, {{"True", "t8"}, {"tx", "t8"}, {"false", "f4"}}},
+        {"net_auto_throttle=\"false\" num_backup_threads=\"@\"", kThreads,
+         {{"200", "f200"}, {"0", "f8"}, {"201", "f8"}, {"none", "f8"}, {"abc", "f1"}}},
+        {"@", kThreads, {{"net_auto_throttle=\"true\"", "t1"}, {"num_backup_threads=\"3\"", "f3"}}},
+    };
+    for (const auto& c : cases) {
+        for (const auto& v : c.valuesAndResults) {
+            std::string attrs = c.attrs;
+            attrs.replace(attrs.find('@'), 1, v.first);
+            EXPECT_EQ(v.second, Fields(Read(Settings(attrs)))[c.field]) << attrs;
+        }
+    }
+}
+
+TEST_F(QvSettingsReader, KeepsFoldersExcludedAsAWholeSortedIgnoringCaseAndMissesTheVolumes) {
+    ControlPanelSettings& settings = Read(Settings(
+        "excludefiletypes=\".tmp\" smartwatchfilesets=\"\"",
+        "<filesetdef filesetname=\"documents\" extensions=\"doc,txt\" />\n<do_backup>\n" +
+            DirFilter("C:\\Users\\B\\Temp\\", "none") + DirFilter("C:\\Users\\A\\", "Documents,None") +
+            DirFilter("C:\\Users\\\xC3\x89mile\\", "none") + DirFilter("D:\\Photos\\", "all") +
+            DirFilter("D:\\Work\\", "documents") + "</do_backup>\n"));
+    // Bytes compare as signed values: the UTF-8 folder sorts before the ASCII ones.
+    EXPECT_EQ((Lines{"c:\\users\\\xC3\x89mile\\", "c:\\users\\a\\", "c:\\users\\b\\temp\\"}),
+              Items(settings.excludedDirs));
+    EXPECT_EQ(Lines{"ERROR: ReadControlPanelSettingsFromQvInfoXmlF, found no <qvvolume ... /> tags in qvinfo.xml "
+                    "which is bad."}, TakeLog());
+}
+
+TEST(QvShortHostName, IsTheLowerCaseNameUpToTheFirstDotWorkedOutOnce) {
+    const struct { bool succeed; const char *platformName, *shortName; } cases[] = {
+        {true, "Build-Host.example.com", "build-host"}, {true, "PLAIN", "plain"},
+        {true, ".local", "unknown"}, {false, "ignored", "unknown"}};
+    QvString name("sentinel");
+    for (const auto& c : cases) {
+        QvPlatformTest::SetFakeHostName(c.succeed, c.platformName);
+        QvInfoManagerTest::ForgetShortHostName();
+        GetShortHostName(&name);
+        EXPECT_STREQ(c.shortName, name.GetText()) << c.platformName;
+        QvPlatformTest::SetFakeHostName(true, "Other");
+        GetShortHostName(&name);
+        EXPECT_STREQ(c.shortName, name.GetText()) << "asked again";
+    }
+    QvPlatformTest::UseRealHostName();
+    QvInfoManagerTest::ForgetShortHostName();
+    GetShortHostName(&name);
+    std::string text = name.GetText();
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(std::string::npos, text.find_first_of(".ABCDEFGHIJKLMNOPQRSTUVWXYZ")) << text;
+}
+
+TEST_F(QvWatchParse, BuildsOneRecordPerFolderWithItsModeAndExtensions) {
+    Write(Settings("excludefiletypes=\".TMP, log\" smartwatchfilesets=\"documents,music\"",
+                   kFileSets + "<do_backup>\n" + DirFilter("C:\\Users\\A\\", "Documents,None") +
+                       DirFilter("C:\\Users\\A\\Music\\", "music") + DirFilter("D:\\Photos\\", "all") +
+                       DirFilter("E:\\Smart\\", "smartwatchfilesets") + DirFilter("F:\\Mixed\\", "pictures,videos") +
+                       DirFilter("G:\\", "") + DirFilter("H:\\AllThenNone\\", "ALL,none,music") +
+                       DirFilter("I:\\", " music") + DirFilter("K:\\", "none,all") +
+                       "<qvdirfilter whichfiles=\"music\" />\n<qvdirfilter dir=\"J:\\\" />\n</do_backup>\n"));
+    Records records;
+    ASSERT_TRUE(records.parsed);
+    ASSERT_EQ(9, records.count);
+    const Lines all = {"doc", "docx", "txt", "mp3", "flac", "jpg", "never", "none", "all"};
+    const struct { const char* name; Lines keys; } expected[] = {
+        {"xc:\\users\\a\\", {"doc", "docx", "txt", "none"}},  // the first set of a name wins
+        {" c:\\users\\a\\music\\", {"mp3", "flac"}}, {"*d:\\photos\\", {"all"}},
+        {" e:\\smart\\", {"doc", "docx", "txt", "mp3", "flac"}}, {" f:\\mixed\\", {"jpg"}}, {" g:\\", {}},
+        {"xh:\\allthennone\\", {"mp3", "flac", "none", "all"}},  // the last mode word wins
+        {" i:\\", {}},  // a single item is not trimmed
+        {"*k:\\", {"none", "all"}},
+    };
+    for (const auto& e : expected) {
+        const QvHashTable* record = records.Named(e.name);
+        ASSERT_NE(nullptr, record) << e.name;
+        EXPECT_EQ(e.keys, KeysOf(record, all)) << e.name;
+    }
+    for (int32_t i = 1; i < records.count; i++)
+        EXPECT_GE(strlen(records.slots[i - 1]->GetName()), strlen(records.slots[i]->GetName())) << "longest first";
+    EXPECT_STREQ("excludefiletypes", records.fileTypes.GetName());
+    EXPECT_EQ((Lines{"tmp", "log"}), KeysOf(&records.fileTypes, {"tmp", "log"}));
+    const std::string odd = "ERROR: parsing qvinfo.xml, a qvdirfilter contains a fileset that does not make sense: ";
+    const std::string noAttr = "ERROR: ParseQvInfoForFilesToWatch, QvFile::GetUniqueStrAttrFromXmlSnippet NO ";
+    EXPECT_EQ((Lines{odd + "videos, qvdirfilter=<qvdirfilter dir=\"F:\\Mixed\\\" whichfiles=\"pictures,videos\" />",
+                     odd + " music, qvdirfilter=<qvdirfilter dir=\"I:\\\" whichfiles=\" music\" />",
+                     noAttr + "dir in this qvdirfilter snippet: <qvdirfilter whichfiles=\"music\" />",
+                     noAttr + "whichfiles in this qvdirfilter snippet: <qvdirfilter dir=\"J:\\\" />"}),
+              TakeLog());
+}
+
+TEST_F(QvWatchParse, ExcludedFileTypesLoseOneLeadingDotAndUpperCase) {
+    const std::pair<const char*, Lines> cases[] = {{"a,,b", {"a", "", "b"}}, {"a,", {"a"}}, {" ..Bak ", {".bak"}}};
+    for (const auto& c : cases) {
+        Write(Settings(std::string("excludefiletypes=\"") + c.first + "\" smartwatchfilesets=\"\"", kFileSets));
+        Records records;
+        EXPECT_EQ(c.second, KeysOf(&records.fileTypes, {"a", "", "b", ".bak"})) << c.first;
+    }
+}
+
+TEST_F(QvWatchParse, MissingElementsAreLoggedAndTheParseStillSucceeds) {
+    Write(Settings("", "<do_backup></do_backup>\n"));
+    Records records;
+    EXPECT_TRUE(records.parsed);
+    EXPECT_EQ(0, records.count);
+    Lines log = TakeLog();
+    ASSERT_EQ(6u, log.size());
+    EXPECT_EQ(0u, log[2].find("WARNING: QvInfoManager::ParseQvInfoForFilesToWatch processId=")) << log[2];
+    log[2] = "(warning)";
+    const std::string parse = "ERROR: ParseQvInfoForFilesToWatch, ";
+    EXPECT_EQ((Lines{"ERROR: no excludefiletypes tag in qvinfo file: " + settingsPath,
+                     "Initializing warningSuppressionTimerRecord.", "(warning)",
+                     "ERROR: GetAllFileSetDefsFromQvInfoFile, QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO "
+                     "filesetdefs in qvinfoFile: " + settingsPath,
+                     parse + "no smartwatchfilesets in qvinfo.xml file: " + settingsPath,
+                     parse + "QvFile::GetAllXmlSnippetsWithTagNameInXml found NO  qvdirfilter in a do_backup block in "
+                             "file: " + settingsPath}),
+              log);
+    Write(Settings("excludefiletypes=\"a\" smartwatchfilesets=\"\"", kFileSets));
+    Records noBackup;
+    EXPECT_EQ(Lines{parse + "QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO top level dirs to watch in qvinfoFile: " +
+                    settingsPath}, TakeLog());
+}
+
+TEST_F(QvWatchParse, MissingArgumentsFailTheParse) {
+    Write(Settings("excludefiletypes=\"a\"", ""));
+    QvHashTable* slots[QV_INFO_MAX_NUM_DIR_FILTERS] = {};
+    int32_t count = 7;
+    QvHashTable fileTypes(QvInfoManager::kFileTypeTableBuckets);
+    EXPECT_FALSE(QvInfoManager::ParseQvInfoForFilesToWatch(slots, nullptr, &fileTypes));
+    EXPECT_FALSE(QvInfoManager::ParseQvInfoForFilesToWatch(nullptr, &count, &fileTypes));
+    EXPECT_EQ(0, count);
+    // Records of an earlier parse are released even when the table is missing.
+    slots[3] = QvInfoManager::NewWatchRecord();
+    count = 7;
+    EXPECT_FALSE(QvInfoManager::ParseQvInfoForFilesToWatch(slots, &count, nullptr));
+    EXPECT_EQ(nullptr, slots[3]);
+    EXPECT_EQ(0, count);
+    EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(QvWatchParse, FileSetsKeepTheirNameAsWrittenAndLowerCaseExtensions) {
+    const std::string error = "ERROR: GetAllFileSetDefsFromQvInfoFile, ";
+    Write(Settings("", "<filesetdef filesetname=\"Docs\" extensions=\"DOC, Txt ,\" />\n"
+                       "<filesetdef extensions=\"x\" />\n<filesetdef filesetname=\"One\" extensions=\" Single \" />\n"
+                       "<filesetdef filesetname=\"Bare\" />\n"
+                       "<filesetdef filesetname=\"Gaps\" extensions=\"a,,b\" />\n"));
+    int32_t count = -1;
+    EXPECT_EQ((Lines{"Docs:doc:txt", "One: single ", "Bare", "Gaps:a::b"}), ReadFileSets(settingsPath, &count));
+    EXPECT_EQ(Lines{error + "QvFile::GetUniqueStrAttrFromXmlSnippet NO filesetdefs name in this filesetdef snippet: "
+                            "<filesetdef extensions=\"x\" />"}, TakeLog());
+    std::string body;
+    for (int i = 1; i <= 151; i++)
+        body += "<filesetdef filesetname=\"set" + std::to_string(i) + "\" />\n";
+    Write(Settings("", body));
+    Lines sets = ReadFileSets(settingsPath, &count);
+    ASSERT_EQ(150, count);
+    EXPECT_EQ("set150", sets.back());
+    EXPECT_EQ(Lines{error + "too many filesetdef definitions, 150 is the max, clipping to 150!"}, TakeLog());
+    EXPECT_TRUE(ReadFileSets(temp.Join("none.xml"), &count).empty());
+    EXPECT_EQ(0, count);
+    EXPECT_EQ(Lines{error + "QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO filesetdefs in qvinfoFile: " +
+                    temp.Join("none.xml")}, TakeLog());
+}
+
+TEST_F(QvWatchParse, StoresAtMostNineThousandNineHundredNinetyNineFolders) {
+    std::string block = "<do_backup>\n";
+    for (int i = 0; i < 10001; i++)
+        block += DirFilter("C:\\d" + std::to_string(i) + "\\", "music");
+    block += "</do_backup>\n";
+    const std::string limit = "ERROR: parsing qvinfo.xml, found more than QV_INFO_MAX_NUM_DIR_FILTERS=10000";
+    const std::string lineB = limit + " qvdirfilters, so ignoring the rest - location B";
+    const std::string lineA = limit + "qvdirfilters, so ignoring the rest - location A";
+    const struct { std::string body; Lines lines; } cases[] = {
+        {block, {lineB}}, {block + "<do_backup>" + DirFilter("Z:\\", "all") + "</do_backup>\n", {lineB, lineA}}};
+    for (const auto& c : cases) {
+        Write(Settings("excludefiletypes=\"tmp\" smartwatchfilesets=\"\"", kFileSets + c.body));
+        Records records;
+        EXPECT_EQ(9999, records.count);
+        EXPECT_EQ(nullptr, records.slots[9999]);
+        EXPECT_NE(nullptr, records.Named(" c:\\d9998\\"));
+        EXPECT_EQ(nullptr, records.Named(" c:\\d9999\\"));
+        EXPECT_EQ(c.lines, TakeLog());
+    }
+}
+
+TEST_F(QvWatchParse, EmptyExclusionWarningSlowsDownAfterNineHitsAndResumes) {
+    Write(Settings("excludefiletypes=\"\" smartwatchfilesets=\"\"",
+                   kFileSets + "<do_backup>" + DirFilter("C:\\", "all") + "</do_backup>\n"));
+    const std::string name = "QvInfoManager::ParseQvInfoForFilesToWatch ";
+    auto warning = [&](int hits) {
+        return "WARNING: " + name + "processId=" + std::to_string(QvPlatform::GetCurrentProcessId()) +
+               ")  excludefiletypes val zero len (hitWarningCount=" + std::to_string(hits) + ") in qvinfo file : " +
+               settingsPath;
+    };
+    const std::string forced = "INFO: " + name + "logging rate is forced low to prevent log clutter.";
+    const std::string resuming = "INFO: " + name + "logging resuming normal rate.";
+    auto parse = [&](int64_t advanceMillis) {
+        QvPlatformTest::AdvanceFakeClockMillis(advanceMillis);
+        Records records;
+        EXPECT_TRUE(records.parsed && records.count == 1);
+        return TakeLog();
+    };
+    EXPECT_EQ((Lines{"Initializing warningSuppressionTimerRecord.", warning(1)}), parse(0));
+    for (int n = 2; n <= 9; n++)
+        EXPECT_EQ(Lines{warning(n)}, parse(0)) << "hit " << n;
+    EXPECT_EQ(Lines{}, parse(-60 * kMinuteMillis)) << "a clock set back counts as no time passed";
+    // Ten minutes and 1 ms after the first hit, with 11 hits in all: back to the normal rate.
+    EXPECT_EQ((Lines{warning(11), forced, resuming}), parse(70 * kMinuteMillis + 1));
+    for (int n = 12; n <= 20; n++)
+        EXPECT_EQ(Lines{warning(n)}, parse(0)) << "hit " << n;
+    for (int n = 21; n <= 29; n++)
+        EXPECT_EQ(Lines{}, parse(kMinuteMillis / 4)) << "hit " << n;
+    EXPECT_EQ(Lines{}, parse(10 * kMinuteMillis - 9 * kMinuteMillis / 4)) << "exactly ten minutes after the last line";
+    // 20 hits since the last line: the rate stays low.
+    EXPECT_EQ((Lines{warning(31), forced}), parse(1));
+    EXPECT_EQ((Lines{warning(32), forced, resuming}), parse(10 * kMinuteMillis + 1));
+    EXPECT_EQ(Lines{warning(33)}, parse(0));
+}
+
+// The bound only catches work that grows out of proportion with the number of folders.
+TEST_F(QvWatchParse, ReadsASettingsFileWithNineThousandNineHundredNinetyNineFolders) {
+    auto timeRead = [&](int folders) {
+        std::string body = kFileSets + "<do_backup>\n";
+        for (int i = 0; i < folders; i++)
+            body += DirFilter("C:\\Users\\Someone\\Documents\\Project" + std::to_string(i) + "\\",
+                              i % 7 == 0 ? "none" : "Documents,music,pictures");
+        Write(Settings("excludefiletypes=\".tmp\" smartwatchfilesets=\"music\"", body + "</do_backup>\n"));
+        std::clock_t start = std::clock();  // process time: other work on the machine does not count
+        QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+        return double(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
+    };
+    double quarter = timeRead(2500), full = timeRead(9999);
+    EXPECT_EQ(1429, QvInfoManager::GetControlPanelSettings().excludedDirs.GetCount());
+    EXPECT_LT(full, 20 * quarter + 50) << "2500 folders: " << quarter << " ms, 9999 folders: " << full << " ms";
+}
+
+}  // namespace

@@ -1,0 +1,306 @@
+// The UI utility module: the one start, the interface texts (configured language, which element a
+// text comes from, what is cached, the log lines of every miss) and the status files (the flags of
+// the host-information file, the send-logs record, the retries on files caught short, with waits
+// counted on the fake clock).
+#include "qvbase/QvUiUtil.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "QvTestInstallation.h"
+#include "QvTestHooks.h"
+#include "qvbase/QvInfoManager.h"
+#include "qvbase/QvString.h"
+#include "qvbase/QvSystem.h"
+#include "QvTestPlatform.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const char* const kRestore = "MainDialog_Button_RestoreOptions";  // a cached key
+const char* const kEnglishRestore = "Restore Options...";
+const char* const kGermanRestore = "Wiederherstellungsoptionen...";
+const char* const kJapaneseRestore =
+    "\xE5\xBE\xA9\xE5\x85\x83\xE3\x82\xAA\xE3\x83\x97\xE3\x82\xB7\xE3\x83\xA7\xE3\x83\xB3...";
+
+// English has every text used below except TrayMenuItem_Inherit and "progress"; French lacks the
+// restore text; Korean has no element at all.
+const std::string kInterfaceXml = std::string(
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvbui_interface>\n"
+    "  <qvbui_text lang=\"en_US\" MainDialog_Button_RestoreOptions=\"Restore Options...\"\n"
+    "      TrayMenuItem_Help=\"Help\" TrayMenuItem_Quit=\"Quit &amp; close\" />\n"
+    "  <qvbui_text lang=\"de_DE\" MainDialog_Button_RestoreOptions=\"Wiederherstellungsoptionen...\"\n"
+    "      TrayMenuItem_Help=\"Hilfe\" />\n"
+    "  <qvbui_text lang=\"ja_JP\" MainDialog_Button_RestoreOptions=\"") + kJapaneseRestore + "\" />\n"
+    "  <qvbui_text lang=\"fr_FR\" TrayMenuItem_Help=\"Aide\" />\n</qvbui_interface>\n";
+
+std::string LookUp(const char* key) {
+    QvString out("sentinel");
+    GetUtf8InterfaceText(key, &out);
+    return std::string(out.GetText(), size_t(out.GetLength()));
+}
+
+class QvUiUtilText : public QvTestInstallation {
+protected:
+    // Installs the interface file, starts the module and skips what the start logged.
+    void Start(const std::string& xml) {
+        temp.MakeFile("install\\qvbui_interface.xml", xml);
+        InitQvUiUtil();
+        TakeLog();
+    }
+};
+
+TEST_F(QvUiUtilText, StartsOnceAtTheFirstLookupAndKeepsTheTextItLoaded) {
+    ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, "<qvinfo qvlogin=\"bob\" />"));
+    EXPECT_EQ("ERR_MainDialog_Button_RestoreOptions", LookUp(kRestore));
+    EXPECT_STREQ("bob", QvInfoManager::GetControlPanelSettings().qvLogin.GetText()) << "the settings were read";
+    const Lines noElement = {"ERROR: GetUtf8InterfaceText, no <qvbui_text> tag found in private_qvbuiInterfaceXml"};
+    EXPECT_EQ(noElement, TakeLog("ERROR: GetUtf8"));
+    // Neither file is read again: a later interface file waits for the next start.
+    ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, "<qvinfo qvlogin=\"eve\" />"));
+    temp.MakeFile("install\\qvbui_interface.xml", kInterfaceXml);
+    EXPECT_EQ("ERR_MainDialog_Button_RestoreOptions", LookUp(kRestore));
+    EXPECT_EQ(noElement, TakeLog());
+    EXPECT_STREQ("bob", QvInfoManager::GetControlPanelSettings().qvLogin.GetText());
+    GetUtf8InterfaceText(kRestore, nullptr);
+    EXPECT_EQ("ERR_", LookUp(nullptr));
+    QvUiUtilTest::ResetModule();
+    EXPECT_EQ(kEnglishRestore, LookUp(kRestore));
+    EXPECT_STREQ("eve", QvInfoManager::GetControlPanelSettings().qvLogin.GetText());
+}
+
+TEST_F(QvUiUtilText, LooksUpCurrentLanguageThenEnglishAndLogsEveryMiss) {
+    Start(kInterfaceXml);
+    const std::string noEnglish = "ERROR: GetUtf8InterfaceText, could not even find English for: ";
+    const std::string missing = "ERROR: GetI18nInstallText, no <";
+    // The second lookup of a cached text comes from the cache, without lines; "ERR_" is never cached.
+    const struct { const char *locale, *key; std::string expected; Lines linesPerLookup; bool cached; } cases[] = {
+        {"de_DE", kRestore, kGermanRestore, {}, true},
+        {"de_DE", "TrayMenuItem_Help", "Hilfe", {}, false},
+        {"en_US", "TrayMenuItem_Quit", "Quit & close", {}, false},
+        {"ko_KR", "TrayMenuItem_Help", "Help", {}, false},  // no element: English without a word
+        {"fr_FR", kRestore, kEnglishRestore, {missing + kRestore + "> tag found in snippet: fr_FR"}, true},
+        {"fr_FR", "TrayMenuItem_Quit", "Quit & close", {missing + "TrayMenuItem_Quit> tag found in snippet: fr_FR"},
+         false},
+        {"en_US", "TrayMenuItem_Inherit", "ERR_TrayMenuItem_Inherit",
+         {missing + "TrayMenuItem_Inherit> tag found in snippet: en_US", noEnglish + "TrayMenuItem_Inherit"}, false},
+        {"ko_KR", "TrayMenuItem_Inherit", "ERR_TrayMenuItem_Inherit", {noEnglish + "TrayMenuItem_Inherit"}, false},
+        {"de_DE", "progress", "ERR_progress",
+         {missing + "progress> tag found in snippet: de_DE", noEnglish + "progress"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.key);
+        ASSERT_TRUE(QvSystem::SetLocaleCode(c.locale));
+        EXPECT_EQ(c.expected, LookUp(c.key));
+        EXPECT_EQ(c.linesPerLookup, TakeLog());
+        EXPECT_EQ(c.expected, LookUp(c.key));
+        EXPECT_EQ(c.cached ? Lines() : c.linesPerLookup, TakeLog());
+    }
+}
+
+TEST_F(QvUiUtilText, ALocaleChangeDropsTheCachedTexts) {
+    Start(kInterfaceXml);
+    for (const char* locale : {"de_DE", "ja_JP", "de_DE"}) {
+        ASSERT_TRUE(QvSystem::SetLocaleCode(locale));
+        EXPECT_EQ(locale[0] == 'd' ? kGermanRestore : kJapaneseRestore, LookUp(kRestore)) << locale;
+    }
+    // Without an override the locale follows the interface language at each lookup.
+    QvSystemTest::ResetLocaleOverride();
+    QvPlatformTest::SetFakeUiLanguage(0x0411);
+    EXPECT_EQ(kJapaneseRestore, LookUp(kRestore));
+    QvPlatformTest::SetFakeUiLanguage(0x0807);  // German (Switzerland) has no code: English
+    EXPECT_EQ(kEnglishRestore, LookUp(kRestore));
+    EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(QvUiUtilText, ReportsElementsWithoutLanguageOnlyBeforeTheMatch) {
+    const std::string before = "<qvbui_text version=\"2\" TrayMenuItem_Help=\"Before\" />";
+    Start("<qvbui_interface>\n" + before +
+          "\n<qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Help\" progress=\"Progress\" />\n"
+          "<qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Second\" />\n"
+          "<qvbui_text version=\"3\" TrayMenuItem_Help=\"After\" />\n</qvbui_interface>\n");
+    const Lines noLang = {"ERROR: GetUtf8InterfaceText, no <lang> tag found in snippet: " + before};
+    // Not cached: reported at every lookup; the first of two English elements is used.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ("Help", LookUp("TrayMenuItem_Help"));
+        EXPECT_EQ(noLang, TakeLog());
+    }
+    // Cached: only the lookup that misses the cache reads the elements.
+    EXPECT_EQ("Progress", LookUp("progress"));
+    EXPECT_EQ("Progress", LookUp("progress"));
+    EXPECT_EQ(noLang, TakeLog());
+}
+
+TEST_F(QvUiUtilText, ChoosesTheConfiguredLanguage) {
+    Start(kInterfaceXml);
+    const std::string installerPath = dataDir + "\\qvui_installer_locale.txt";
+    // The contents of qvinfo.xml and qvui_installer_locale.txt; null: no file.
+    const struct { const char *settings, *installerLocale, *expected; } cases[] = {
+        {"<qvinfo qvui_locale=\"it_IT\" />", "ko_KR", "it_IT"},
+        {"<qvinfo qvui_locale=\"default\" />", "ko_KR", "ko_KR"}, {"<qvinfo qvui_locale=\"\" />", "ko_KR", "ko_KR"},
+        {"<qvinfo qvui_locale=\"default\" />", nullptr, "default"},
+        {"<qvinfo other=\"1\" />", nullptr, ""},
+        {nullptr, "ja_JP\r\n", "ja_JP\r\n"},  // taken as written, neither trimmed nor checked
+        {nullptr, "", "default"},             // "": a file above the read limit, which no read can take
+    };
+    // The files are read again at every call, and the same string holds each answer.
+    const QvString* first = &GetQvUiLocale();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        QvTestFs::RemoveTree(settingsPath);
+        QvTestFs::RemoveTree(installerPath);
+        ASSERT_TRUE(!c.settings || QvTestFs::WriteFile(settingsPath, c.settings));
+        ASSERT_TRUE(!c.installerLocale || (*c.installerLocale ? QvTestFs::WriteFile(installerPath, c.installerLocale)
+                                                              : QvTestFs::MakeSizedFile(installerPath, 1024000001)));
+        EXPECT_EQ(c.expected, std::string(GetQvUiLocale().GetText()));
+        EXPECT_EQ(first, &GetQvUiLocale());
+    }
+}
+
+struct SendLogsRecord { uint32_t status; uint64_t done, total; int32_t errorCode; };
+
+// The 32-byte little-endian record; the bytes this program does not read hold 0xbd.
+std::string EncodeRecord(const SendLogsRecord& r) {
+    std::string bytes(32, char(0xbd));
+    const struct { size_t offset, size; uint64_t value; } fields[] = {
+        {0, 4, r.status}, {8, 8, r.done}, {16, 8, r.total}, {28, 4, uint32_t(r.errorCode)}};
+    for (const auto& f : fields)
+        for (size_t i = 0; i < f.size; ++i)
+            bytes[f.offset + i] = char((f.value >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+// The outputs of GetSendLogsStatus, pre-filled with values no reader produces.
+struct SendLogsOutputs {
+    uint32_t percent = 0xdeadbeef;
+    uint64_t done = 0xdeadbeefdeadbeefULL, total = 0xdeadbeefdeadbeefULL;
+    int32_t errorCode = 0x0badf00d;
+    QvSendLogsRunStatus Read() { return QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode); }
+    bool Untouched() const {
+        return percent == 0xdeadbeef && done == 0xdeadbeefdeadbeefULL && total == done && errorCode == 0x0badf00d;
+    }
+};
+
+class QvUiUtilStatus : public QvTestInstallation {
+protected:
+    void SetUp() override {
+        QvTestInstallation::SetUp();
+        InitQvUiUtil();  // started here: the cases see only their own reads, waits and lines
+        TakeLog();
+        QvPlatformTest::ResetSleepCounters();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(TakeLog().empty());
+        QvTestInstallation::TearDown();
+    }
+    std::string SynchostinfoPath() const { return dataDir + "\\qvreports\\qvdc_synchostinfo.xml"; }
+    std::string SendLogsPath() const { return tempDir + "\\qv_sendlogs_ststus.shm"; }
+};
+
+std::string Flags(const char* hideIcon, const char* checkForUpdates) {
+    return std::string("<qvdc_synchostinfo hide_icon=\"") + hideIcon + "\" enable_check_for_updates=\"" +
+           checkForUpdates + "\" />";
+}
+
+TEST_F(QvUiUtilStatus, HostInformationFlagsTakeOnlyTheirOneWordInAnyCase) {
+    QvString formed;
+    QvUiUtilTest::GetSynchostinfoPath(&formed);
+    EXPECT_STREQ("", formed.GetText()) << "formed at the first status read";
+    EXPECT_FALSE(IsHideIconSet()) << "no file";
+    QvUiUtilTest::GetSynchostinfoPath(&formed);
+    EXPECT_EQ(SynchostinfoPath(), formed.GetText());
+    EXPECT_TRUE(IsCheckForUpdatesEnabled()) << "no file";
+    const struct { std::string content; bool hideIcon, checkForUpdates; } cases[] = {
+        {Flags("true", "false"), true, false}, {Flags("tRuE", "fAlSe"), true, false},
+        {Flags("yes", "no"), false, true}, {Flags("1", "0"), false, true}, {Flags("", ""), false, true},
+        {Flags("true ", "false "), false, true}, {"<qvdc_synchostinfo other=\"true\" />", false, true},
+        {"<qvdc_synchostinfo/>", false, true},  // 11 bytes: long enough, read once
+        {Flags("True", "FALSE") + "\n" + Flags("false", "true"), true, false},  // the first occurrence wins
+    };
+    // The file is read again at every call.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        ASSERT_TRUE(QvTestFs::WriteFile(SynchostinfoPath(), c.content));
+        EXPECT_EQ(c.hideIcon, IsHideIconSet());
+        EXPECT_EQ(c.checkForUpdates, IsCheckForUpdatesEnabled());
+    }
+    EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
+}
+
+TEST_F(QvUiUtilStatus, ShortHostInformationFileIsReadTwentyTimesForTheUpdateFlagOnly) {
+    // 10 bytes or fewer count as caught while being written; the last content is long enough
+    // and shows that the same reader would have found the flag.
+    for (const std::string content : {"", "0123456789", "<a enable_check_for_updates=\"false\""}) {
+        SCOPED_TRACE(content);
+        ASSERT_TRUE(QvTestFs::WriteFile(SynchostinfoPath(), content));
+        QvPlatformTest::ResetSleepCounters();
+        const bool shortFile = content.size() <= 10;
+        EXPECT_EQ(shortFile, IsCheckForUpdatesEnabled());
+        EXPECT_EQ(shortFile ? 19 : 0, QvPlatformTest::GetSleepCount());
+        EXPECT_EQ(shortFile ? 19 * 300 : 0, QvPlatformTest::GetSleptMillis());
+        EXPECT_FALSE(IsHideIconSet());
+        EXPECT_EQ(shortFile ? 19 : 0, QvPlatformTest::GetSleepCount());
+    }
+}
+
+TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentage) {
+    SendLogsOutputs none;
+    EXPECT_EQ(kSendLogsRunStatusNone, none.Read()) << "no file: no job, at once";
+    EXPECT_TRUE(none.Untouched());
+    const uint64_t half = 1ULL << 63;
+    // 64-bit unsigned arithmetic: the products wrap, the result keeps its low 32 bits.
+    const struct { SendLogsRecord record; uint32_t percent; } cases[] = {
+        {{1, 5, 10, 0}, 5},     {{1, 30, 100, 0}, 3},  {{1, 7, 0, 0}, 0},  {{2, 10, 10, 0}, 100},
+        {{2, 50, 100, 0}, 55},  {{2, 5, 0, 0}, 10},    {{7, 5, 10, 42}, 0}, {{0xfffffffeu, 1, 1, -7001}, 0},
+        {{1, half, half, 0}, 0}, {{2, half, half, 0}, 10}, {{2, 1ULL << 40, 1, 0}, 10}};
+    for (const auto& c : cases) {
+        const SendLogsRecord& r = c.record;
+        SCOPED_TRACE(testing::Message() << "status " << r.status << ", " << r.done << " of " << r.total);
+        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), EncodeRecord(r)));
+        SendLogsOutputs out;
+        EXPECT_EQ(r.status, out.Read());
+        EXPECT_EQ(c.percent, out.percent);
+        EXPECT_TRUE(out.done == r.done && out.total == r.total && out.errorCode == r.errorCode);
+    }
+    EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
+}
+
+TEST_F(QvUiUtilStatus, IncompleteSendLogsRecordIsReadTenTimesThenLogged) {
+    const std::string end = "[QvUiUtil::GetSendLogsStatus()] ERROR:\tpSendLogsStatus is NULL for " + SendLogsPath();
+    const std::string full = EncodeRecord({2, 50, 100, 0});
+    for (const std::string& record : {full.substr(0, 31), full + "x", std::string()}) {
+        SCOPED_TRACE(testing::Message() << record.size() << " bytes");
+        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), record));
+        QvPlatformTest::ResetSleepCounters();
+        SendLogsOutputs out;
+        EXPECT_EQ(kSendLogsRunStatusNone, out.Read());
+        EXPECT_TRUE(out.Untouched());
+        EXPECT_EQ(10, QvPlatformTest::GetSleepCount());
+        EXPECT_EQ(1000, QvPlatformTest::GetSleptMillis());
+        std::vector<std::string> lines = TakeLog();
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(0u, lines[0].find("QvUiUtilStatus.cpp:")) << lines[0];
+        EXPECT_EQ(lines[0].size() - end.size(), lines[0].rfind(end)) << lines[0];
+    }
+}
+
+TEST_F(QvUiUtilStatus, MissingOutputPointersGiveBadArgumentsWithoutReading) {
+    ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), "short"));  // a record that would make the reader wait
+    for (int missing = 0; missing < 4; ++missing) {
+        SCOPED_TRACE(testing::Message() << "missing output " << missing);
+        SendLogsOutputs out;
+        EXPECT_EQ(kSendLogsRunStatusBadArguments,
+                  QvUiUtil::GetSendLogsStatus(missing == 0 ? nullptr : &out.percent, missing == 1 ? nullptr : &out.done,
+                                              missing == 2 ? nullptr : &out.total,
+                                              missing == 3 ? nullptr : &out.errorCode));
+        EXPECT_EQ(missing == 3 ? 0x0badf00d : kSendLogsBadArgumentsErrorCode, out.errorCode);
+        out.errorCode = 0x0badf00d;
+        EXPECT_TRUE(out.Untouched());
+    }
+    EXPECT_EQ(kSendLogsRunStatusBadArguments, QvUiUtil::GetSendLogsStatus(nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
+}
+
+}  // namespace
