@@ -1,11 +1,11 @@
 #pragma once
-// Shared by the fuzz targets that read files: a private temporary folder that the seam's
-// environment overrides point at (registry store, program files, common application data,
-// temporary directory), and the fake clock, so that the readers' retry waits cost nothing.
+// Shared by the fuzz targets: Check, which ends the run on a broken property, and for the
+// targets that read files a private temporary folder that the seam's environment overrides
+// point at (registry store, program files, common application data, temporary directory),
+// with the fake clock, so that the readers' retry waits cost nothing.
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,13 +15,16 @@
 #include "qvbase/QvSystem.h"
 #include "QvTestPlatform.h"
 
+inline void Check(bool condition) {
+    if (!condition)
+        abort();
+}
+
 namespace QvFuzz {
 
 struct Environment {
-    std::string root;     // the temporary folder, POSIX form
-    QvString installDir;  // library form, ending in a backslash
-    QvString dataDir;
-    QvString tempDir;
+    std::string root;  // the temporary folder, POSIX form
+    QvString installDir, dataDir, tempDir;  // library form, ending in a backslash
 };
 
 inline Environment& SetUpEnvironment() {
@@ -29,12 +32,10 @@ inline Environment& SetUpEnvironment() {
     if (!environment.root.empty())
         return environment;
     char pattern[] = "/tmp/qvfuzz.XXXXXX";
-    if (!mkdtemp(pattern))
-        abort();
+    Check(mkdtemp(pattern) != nullptr);
     environment.root = pattern;
     std::atexit([] { std::filesystem::remove_all(SetUpEnvironment().root); });
-    const char* folders[] = {"registry", "programs", "appdata", "temp"};
-    for (const char* folder : folders)
+    for (const char* folder : {"registry", "programs", "appdata", "temp"})
         mkdir((environment.root + "/" + folder).c_str(), 0700);
     setenv("QV_REGISTRY_ROOT", (environment.root + "/registry").c_str(), 1);
     setenv("QV_PROGRAM_FILES", (environment.root + "/programs").c_str(), 1);
@@ -50,13 +51,11 @@ inline Environment& SetUpEnvironment() {
     return environment;
 }
 
-// Writes the bytes to directory + name (library path form) and returns that path.
-inline void WriteInput(const QvString& directory, const char* name, const uint8_t* data, size_t size,
-                       QvString* path) {
-    path->Set(&directory);
-    path->Append(name);
-    if (!QvFile::WriteWholeFile(path->GetText(), data, static_cast<int32_t>(size)))
-        abort();
+// Writes the bytes to directory + name (library path form).
+inline void WriteInput(const QvString& directory, const char* name, const uint8_t* data, size_t size) {
+    QvString path(&directory);
+    path.Append(name);
+    Check(QvFile::WriteWholeFile(path.GetText(), data, static_cast<int32_t>(size)));
 }
 
 }  // namespace QvFuzz

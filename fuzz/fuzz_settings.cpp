@@ -3,9 +3,8 @@
 // neither crash nor leak, and the record must hold only values the reader can produce:
 // numbers within their ranges, index-aligned blocked-network lists, well-formed volumes
 // without duplicates in mount-point order, a well-formed scratch volume, sorted folders.
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "FuzzEnvironment.h"
 #include "qvbase/QvInfoManager.h"
@@ -13,59 +12,34 @@
 #include "qvbase/QvVolumeInfo.h"
 #include "qvbase/QvVolumeInfoList.h"
 
-namespace {
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
-}
-
-bool EndsWithSeparator(const char* text) {
-    size_t n = strlen(text);
-    return n > 0 && (text[n - 1] == '\\' || text[n - 1] == '/');
-}
-
-void CheckRecord(const ControlPanelSettings& settings) {
-    Check(settings.numDaysWarnIfNoBackup >= 0 && settings.numDaysWarnIfNoBackup <= 7);
-    Check(settings.numBackupThreads >= 1 && settings.numBackupThreads <= 200);
-    Check(settings.blockedNetworkMacAddrs.GetCount() == settings.blockedNetworkNames.GetCount());
-    for (int32_t i = 0; i < settings.blockedNetworkMacAddrs.GetCount(); ++i) {
-        Check(settings.blockedNetworkMacAddrs.GetAt(i)->GetLength() >= 2);
-        Check(settings.blockedNetworkNames.GetAt(i)->GetLength() >= 1);
-    }
-    Check(settings.onlineHostname.GetLength() > 0);
-    Check(settings.qvLogin.GetLength() > 0);
-
-    const QvVolumeInfoList& volumes = settings.volumes;
-    for (int32_t i = 0; i < volumes.GetCount(); ++i) {
-        const QvVolumeInfo* volume = volumes.GetAt(i);
-        Check(strlen(volume->volumeGuid) == 28);
-        Check(EndsWithSeparator(volume->GetMountPointText()));
-        for (int32_t j = i + 1; j < volumes.GetCount(); ++j) {
-            const QvVolumeInfo* other = volumes.GetAt(j);
-            Check(strcmp(volume->volumeGuid, other->volumeGuid) != 0);
-            Check(strcasecmp(volume->GetMountPointText(), other->GetMountPointText()) != 0);
-        }
-        if (i > 0) {
-            QvVolumeInfo* const slots[] = {volumes.GetAt(i - 1), volumes.GetAt(i)};
-            Check(QvVolumeInfoList::CompareByMountPoint(&slots[0], &slots[1]) <= 0);
-        }
-    }
-    Check(strlen(settings.scratchVolume.volumeGuid) == 28 && settings.scratchVolume.volumeGuid[0] == 'v');
-    Check(strlen(settings.scratchVolume.GetMountPointText()) > 0);
-    for (int32_t i = 1; i < settings.excludedDirs.GetCount(); ++i)
-        Check(QvStringVector::CompareNoCase(settings.excludedDirs.GetAt(i - 1), settings.excludedDirs.GetAt(i)) <= 0);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 200000)
         return 0;
-    QvFuzz::Environment& environment = QvFuzz::SetUpEnvironment();
-    QvString path;
-    QvFuzz::WriteInput(environment.dataDir, "qvinfo.xml", data, size, &path);
+    QvFuzz::WriteInput(QvFuzz::SetUpEnvironment().dataDir, "qvinfo.xml", data, size);
     QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
-    CheckRecord(QvInfoManager::GetControlPanelSettings());
+    const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
+    Check(s.numDaysWarnIfNoBackup >= 0 && s.numDaysWarnIfNoBackup <= 7);
+    Check(s.numBackupThreads >= 1 && s.numBackupThreads <= 200);
+    Check(s.blockedNetworkMacAddrs.GetCount() == s.blockedNetworkNames.GetCount());
+    for (int32_t i = 0; i < s.blockedNetworkMacAddrs.GetCount(); ++i)
+        Check(s.blockedNetworkMacAddrs.GetAt(i)->GetLength() >= 2 && s.blockedNetworkNames.GetAt(i)->GetLength() >= 1);
+    Check(s.onlineHostname.GetLength() > 0 && s.qvLogin.GetLength() > 0);
+    for (int32_t i = 0; i < s.volumes.GetCount(); ++i) {
+        const QvVolumeInfo* volume = s.volumes.GetAt(i);
+        const char* mountPoint = volume->GetMountPointText();
+        size_t length = strlen(mountPoint);
+        Check(strlen(volume->volumeGuid) == 28);
+        Check(length > 0 && (mountPoint[length - 1] == '\\' || mountPoint[length - 1] == '/'));
+        for (int32_t j = i + 1; j < s.volumes.GetCount(); ++j) {
+            Check(strcmp(volume->volumeGuid, s.volumes.GetAt(j)->volumeGuid) != 0);
+            Check(strcasecmp(mountPoint, s.volumes.GetAt(j)->GetMountPointText()) != 0);
+        }
+        QvVolumeInfo* const slots[] = {s.volumes.GetAt(i > 0 ? i - 1 : 0), s.volumes.GetAt(i)};
+        Check(QvVolumeInfoList::CompareByMountPoint(&slots[0], &slots[1]) <= 0);
+    }
+    Check(strlen(s.scratchVolume.volumeGuid) == 28 && s.scratchVolume.volumeGuid[0] == 'v');
+    Check(strlen(s.scratchVolume.GetMountPointText()) > 0);
+    for (int32_t i = 1; i < s.excludedDirs.GetCount(); ++i)
+        Check(QvStringVector::CompareNoCase(s.excludedDirs.GetAt(i - 1), s.excludedDirs.GetAt(i)) <= 0);
     return 0;
 }

@@ -3,40 +3,16 @@
 // the host-information status file and the send-logs record, and the module starts afresh
 // for every input, as a new process would. The first byte picks the locale.
 // Checked: an unknown text is exactly "ERR_" and the key; a text is never longer than the
-// file it came from; a key answers the same twice (the second time from the cache).
-#include <cstdint>
-#include <cstdlib>
+// file it came from; a key answers the same twice (the second time from the cache); a
+// send-logs record is read only when it has exactly 32 bytes.
 #include <cstring>
 
 #include "FuzzEnvironment.h"
 #include "QvTestHooks.h"
 #include "qvbase/QvUiUtil.h"
 
-namespace {
-
-const char* const kLocales[] = {"en_US", "fr_FR", "de_DE", "ja_JP", "it_IT", "es_ES", "ko_KR", "nl_NL"};
-const char* const kKeys[] = {"MainDialog_Button_RestoreOptions", "TrayMenuItem_Help", "lang", "a", ""};
-
-void Check(bool condition) {
-    if (!condition)
-        abort();
-}
-
-void CheckLookup(const char* key, size_t fileSize) {
-    QvString text;
-    GetUtf8InterfaceText(key, &text);
-    // An empty text is a text: the file may hold key="".
-    if (strncmp(text.GetText(), "ERR_", 4) == 0 && strcmp(text.GetText() + 4, key) == 0)
-        return;
-    Check(static_cast<size_t>(text.GetLength()) < fileSize);
-    QvString again;
-    GetUtf8InterfaceText(key, &again);
-    Check(strcmp(text.GetText(), again.GetText()) == 0);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const char* const kLocales[] = {"en_US", "fr_FR", "de_DE", "ja_JP", "it_IT", "es_ES", "ko_KR", "nl_NL"};
     if (size < 1 || size > 200000)
         return 0;
     QvFuzz::Environment& environment = QvFuzz::SetUpEnvironment();
@@ -44,16 +20,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reports.Append("qvreports");
     QvFile::CreateDirectoryTree(reports.GetText(), false);
     reports.Append("\\");
-    QvString path;
-    QvFuzz::WriteInput(environment.installDir, "qvbui_interface.xml", data, size, &path);
-    QvFuzz::WriteInput(environment.dataDir, "qvinfo.xml", data, size, &path);
-    QvFuzz::WriteInput(reports, "qvdc_synchostinfo.xml", data, size, &path);
-    QvFuzz::WriteInput(environment.tempDir, "qv_sendlogs_ststus.shm", data, size, &path);
+    QvFuzz::WriteInput(environment.installDir, "qvbui_interface.xml", data, size);
+    QvFuzz::WriteInput(environment.dataDir, "qvinfo.xml", data, size);
+    QvFuzz::WriteInput(reports, "qvdc_synchostinfo.xml", data, size);
+    QvFuzz::WriteInput(environment.tempDir, "qv_sendlogs_ststus.shm", data, size);
 
     QvUiUtilTest::ResetModule();
     QvSystem::SetLocaleCode(kLocales[data[0] & 7]);
-    for (const char* key : kKeys)
-        CheckLookup(key, size);
+    for (const char* key : {"MainDialog_Button_RestoreOptions", "TrayMenuItem_Help", "lang", "a", ""}) {
+        QvString text, again;
+        GetUtf8InterfaceText(key, &text);
+        // An empty text is a text: the file may hold key="".
+        if (strncmp(text.GetText(), "ERR_", 4) == 0 && strcmp(text.GetText() + 4, key) == 0)
+            continue;
+        Check(static_cast<size_t>(text.GetLength()) < size);
+        GetUtf8InterfaceText(key, &again);
+        Check(strcmp(text.GetText(), again.GetText()) == 0);
+    }
     (void)GetQvUiLocale();
     (void)IsHideIconSet();
     (void)IsCheckForUpdatesEnabled();
@@ -64,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size != 32)
         Check(status == kSendLogsRunStatusNone && percent == 0 && done == 0 && total == 0 && errorCode == 0);
     else
-        Check(status == (uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24));
+        Check(status ==
+              (uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24));
     return 0;
 }

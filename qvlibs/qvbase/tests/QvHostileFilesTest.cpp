@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -45,19 +45,49 @@ const std::string kInterface =
     "</qvbui_texts>\n";
 const std::string kHostInfo = "<qvdc_synchostinfo hide_icon=\"TRUE\" enable_check_for_updates=\"false\" />\n";
 
-// Status, amount done and total, little-endian, the error code 0.
+// Status, amount done and total, little-endian, the error code 0; bytes 4-7 and 24-27 are
+// padding.
 std::string SendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
     std::string bytes(32, char(0xbd));
     for (int i = 0; i < 8; ++i) {
-        bytes[i] = i < 4 ? char((status >> (8 * i)) & 0xff) : bytes[i];
-        bytes[8 + i] = char((done >> (8 * i)) & 0xff);
-        bytes[16 + i] = char((total >> (8 * i)) & 0xff);
-        bytes[24 + i] = i < 4 ? bytes[24 + i] : 0;
+        bytes[8 + i] = char(done >> (8 * i)), bytes[16 + i] = char(total >> (8 * i));
+        bytes[i < 4 ? i : 24 + i] = i < 4 ? char(status >> (8 * i)) : 0;
     }
     return bytes;
 }
 
 std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
+
+// What a reader answered: the first content, the second, its documented default for a
+// file it never found whole (a miss), or something else (torn: a fault).
+enum class Answer { First, Second, Miss, Torn };
+struct ReaderTally {
+    long long calls = 0, answers[4] = {}, maxWaits = 0;
+};
+
+// Reads 20,000 times or for a second, on the fake clock (waits counted, not waited). A
+// miss only after the full round of retries (missWaits); a whole-file answer after at
+// most hitMaxWaits. A default after fewer waits is a torn text taken for a whole one.
+ReaderTally RunReader(const char* name, std::function<Answer()> read, long long hitMaxWaits, long long missWaits) {
+    ReaderTally t;
+    int reported = 0;
+    for (auto start = std::chrono::steady_clock::now();
+         t.calls < 20000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(1);) {
+        QvPlatformTest::ResetSleepCounters();
+        Answer answer = read();
+        long long waits = QvPlatformTest::GetSleepCount();
+        ++t.calls;
+        ++t.answers[int(answer)];
+        t.maxWaits = std::max(t.maxWaits, waits);
+        if (answer != Answer::Torn && waits != missWaits && (answer == Answer::Miss || waits > hitMaxWaits) &&
+            ++reported <= 5)
+            ADD_FAILURE() << name << ", call " << t.calls << ": answer " << int(answer) << " after " << waits
+                          << " waits";
+    }
+    std::printf("[ rewrite  ] %s: %lld calls: %lld first, %lld second, %lld missed, %lld torn; at most %lld waits\n",
+                name, t.calls, t.answers[0], t.answers[1], t.answers[2], t.answers[3], t.maxWaits);
+    return t;
+}
 
 class QvHostileFiles : public QvTestInstallation {
 protected:
@@ -69,11 +99,10 @@ protected:
     // the truncated form is intact cut at cut. A symbolic link points at an intact file:
     // what matters is that it is never followed. Under Wine a link to a file is no reparse
     // point, so the library cannot see it: that case is left out there.
-    template <typename Check>
-    void ForEachKind(const std::string& path, const std::string& intact, const std::string& cut, Check check,
-                     bool withNotUtf8 = true) {
+    void ForEachKind(const std::string& path, const std::string& intact, const std::string& cut,
+                     std::function<void(Hostile)> check, bool withNotUtf8 = true) {
         temp.MakeDir("elsewhere");
-        std::string bytes, binary, utf16 = "\xFF\xFE";
+        std::string binary, utf16 = "\xFF\xFE";
         for (int b = 0; b < 1024; ++b)
             binary += char(b ^ ((b >> 8) * 37));
         for (char c : intact)
@@ -102,10 +131,54 @@ protected:
         }
     }
 
+    // On disk, then (POSIX) in memory: path holds first while another process rewrites it
+    // with second and first in turn, and readers runs meanwhile. The writer, QvStatusRewriter
+    // copied into the test's folder and started detached, rewrites the file in place
+    // (truncate, then write) as fast as it can until the test leaves a stop file (or a minute
+    // has passed). Both directions are handshakes: its report says "running" once it has
+    // rewritten the file, and its final one, "rewrites N failures N milliseconds N", answers
+    // the stop file. On a disk file system truncating a file waits for the writeback of its
+    // old content, so the file is empty nearly all the time; in memory it is whole about 40 %.
+    void WhileAnotherProcessRewrites(std::function<std::string()> path, const std::string& first,
+                                     const std::string& second, std::function<void(bool inMemory)> readers) {
+        for (bool inMemory : {false, true}) {
+            if (inMemory && (QvTestFs::IsWindows() || !QvTestFs::IsDirectory("/dev/shm")))
+                continue;
+            SCOPED_TRACE(inMemory ? "memory" : "disk");
+            if (inMemory) {
+                ASSERT_NO_FATAL_FAILURE(UseMemory());
+            }
+            ASSERT_TRUE(QvTestFs::WriteFile(path(), first));
+            InitQvUiUtil();
+            const std::string folder = inMemory ? "writer-memory\\" : "writer-disk\\",
+                              report = temp.Join(folder + "report");
+            const std::string program = temp.MakeDir(folder) + QV_STATUS_REWRITER_FILE_NAME;
+            QvString commandLine(("\"" + program + "\" \"" + path() + "\" \"" +
+                                  temp.MakeFile(folder + "first", second) + "\" \"" +
+                                  temp.MakeFile(folder + "second", first) + "\" \"" + temp.Join(folder + "stop") +
+                                  "\" \"" + report + "\" 60000")
+                                     .c_str());
+            std::string said;
+            auto reportSays = [&](const char* start) {
+                return QvTestSystem::WaitForHandshake(
+                    [&] { return QvTestFs::ReadFile(report, &said) && said.rfind(start, 0) == 0; });
+            };
+            ASSERT_TRUE(QvTestSystem::CopyProgram(QvTestSystem::GetProgramDir() + "/" + QV_STATUS_REWRITER_FILE_NAME,
+                                                  program) &&
+                        QvSystem::RunCommand(&commandLine) && reportSays(""))
+                << "the writer program did not start";
+            readers(inMemory);
+            long long rewrites = -1;
+            if (QvTestFs::WriteFile(temp.Join(folder + "stop"), "") && reportSays("rewrites "))
+                std::sscanf(said.c_str(), "rewrites %lld", &rewrites);
+            std::replace(said.begin(), said.end(), '\n', ' ');
+            std::printf("[ rewrite  ] %s, writer process: %s\n", inMemory ? "memory" : "disk", said.c_str());
+            EXPECT_GT(rewrites, 0) << "the writer did not report";
+        }
+    }
+
     // Moves the data and temporary directories (and the status files) to a fresh folder in
-    // memory. On a disk file system truncating a file waits for the writeback of its old
-    // content, so a writer in a tight loop keeps the file empty nearly all the time; in
-    // memory a file is whole about 40 % of the time.
+    // memory.
     void UseMemory() {
         std::string root = "/dev/shm/qv-rewrite-" + std::to_string(QvPlatform::GetCurrentProcessId());
         memoryRoot.reset(new QvTempTree{root});
@@ -120,12 +193,6 @@ protected:
         QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
         QvUiUtilTest::ResetModule();
     }
-    std::vector<std::string> Media() {
-        if (!QvTestFs::IsWindows() && QvTestFs::IsDirectory("/dev/shm"))
-            return {"disk", "memory"};
-        return {"disk"};
-    }
-
     struct QvTempTree {
         std::string path;
         ~QvTempTree() { QvTestFs::RemoveTree(path); }
@@ -138,7 +205,8 @@ TEST_F(QvHostileFiles, SettingsReadTakesWhatIsWholeAndDefaultsTheRest) {
         int32_t numDays;
         const char* login;
         int32_t volumes;
-    } table[] = {{3, "alice", 2}, {7, "unknown", 0}, {3, "alice", 1}, {7, "unknown", 0}, {7, "unknown", 0}, {7, "unknown", 0}};
+    } table[] = {{3, "alice", 2},   {7, "unknown", 0}, {3, "alice", 1},
+                 {7, "unknown", 0}, {7, "unknown", 0}, {7, "unknown", 0}};
     ForEachKind(settingsPath, kSettings, "mountPointPath=\"D:", [&](Hostile kind) {
         QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
         const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
@@ -168,7 +236,8 @@ TEST_F(QvHostileFiles, HostInfoFlagsFallBackToShownAndEnabled) {
     const struct {
         bool hidden, updatesEnabled;
         long long waits;
-    } table[] = {{true, false, 0}, {false, true, 19}, {true, true, 0}, {false, true, 0}, {false, true, 0}, {false, true, 19}};
+    } table[] = {{true, false, 0}, {false, true, 19}, {true, true, 0},
+                 {false, true, 0}, {false, true, 0},  {false, true, 19}};
     InitQvUiUtil();
     ForEachKind(HostInfoPath(), kHostInfo, "lse\"", [&](Hostile kind) {
         EXPECT_EQ(table[kind].hidden, IsHideIconSet());
@@ -192,146 +261,57 @@ TEST_F(QvHostileFiles, SendLogsStatusNeedsAWholeRecord) {
     }, false);
 }
 
-// The writer: QvStatusRewriter, copied into the test's folder and started detached. It
-// rewrites a file in place (truncate, then write) as fast as it can, alternating two
-// contents, until the test leaves a stop file (or a minute has passed), then reports its
-// rewrite count. Both directions are handshakes: its report says "running" once it has
-// rewritten the file, and its final report answers the stop file.
-class WriterProcess {
-public:
-    WriterProcess(QvTempDir& temp, const std::string& target, const std::string& first, const std::string& second)
-        : temp(temp), folder("writer" + std::to_string(++runs) + "\\") {
-        temp.MakeDir(folder);
-        std::string program = temp.Join(folder + QV_STATUS_REWRITER_FILE_NAME);
-        QvString commandLine(("\"" + program + "\" \"" + target + "\" \"" + temp.MakeFile(folder + "first", first) +
-                              "\" \"" + temp.MakeFile(folder + "second", second) + "\" \"" + Path("stop") + "\" \"" +
-                              Path("report") + "\" 60000")
-                                 .c_str());
-        started = QvTestSystem::CopyProgram(QvTestSystem::GetProgramDir() + "/" + QV_STATUS_REWRITER_FILE_NAME, program) &&
-                  QvSystem::RunCommand(&commandLine) && WaitForReport("");
-    }
-    ~WriterProcess() { Stop(); }
-    // Leaves the stop file and waits for the final report: "rewrites N failures N
-    // milliseconds N" (failures: rewrites refused while a reader held the file).
-    std::string Stop() {
-        if (started && QvTestFs::WriteFile(Path("stop"), "") && WaitForReport("rewrites "))
-            std::sscanf(report.c_str(), "rewrites %lld", &rewrites);
-        started = false;
-        std::replace(report.begin(), report.end(), '\n', ' ');
-        return report;
-    }
-    bool started = false;
-    long long rewrites = -1;
-
-private:
-    std::string Path(const char* name) const { return temp.Join(folder + name); }
-    bool WaitForReport(const char* start) {
-        return QvTestSystem::WaitForHandshake(
-            [&] { return QvTestFs::ReadFile(Path("report"), &report) && report.rfind(start, 0) == 0; });
-    }
-    static inline int runs = 0;
-    QvTempDir& temp;
-    std::string folder, report;
-};
-
-// What a reader answered: the first content, the second, its documented default for a
-// file it never found whole (a miss), or something else (torn: a fault).
-enum class Answer { First, Second, Miss, Torn };
-
-struct ReaderTally {
-    long long calls = 0, answers[4] = {}, maxWaits = 0;
-};
-
-// Reads 20,000 times or for a second, on the fake clock (waits counted, not waited). A
-// miss only after the full round of retries (missWaits); a whole-file answer after at
-// most hitMaxWaits. A default after fewer waits is a torn text taken for a whole one.
-template <typename Read>
-ReaderTally RunReader(const char* name, Read read, long long hitMaxWaits, long long missWaits) {
-    ReaderTally t;
-    int reported = 0;
-    for (auto start = std::chrono::steady_clock::now();
-         t.calls < 20000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(1);) {
-        QvPlatformTest::ResetSleepCounters();
-        Answer answer = read();
-        long long waits = QvPlatformTest::GetSleepCount();
-        ++t.calls;
-        ++t.answers[int(answer)];
-        t.maxWaits = std::max(t.maxWaits, waits);
-        if (answer != Answer::Torn && waits != missWaits && (answer == Answer::Miss || waits > hitMaxWaits) &&
-            ++reported <= 5)
-            ADD_FAILURE() << name << ", call " << t.calls << ": answer " << int(answer) << " after " << waits << " waits";
-    }
-    std::printf("[ rewrite  ] %s: %lld calls: %lld first, %lld second, %lld missed, %lld torn; at most %lld waits\n", name,
-                t.calls, t.answers[0], t.answers[1], t.answers[2], t.answers[3], t.maxWaits);
-    return t;
-}
-
 // Both versions say the same in different bytes (updates disabled, icon hidden), so
 // "enabled" or "shown" is the default for a file not found whole. The hide flag reads once
 // without retry: its misses are counted, not failed.
 TEST_F(QvHostileFiles, FlagReadersSeeTheOldOrTheNewFileWhileAnotherProcessRewritesIt) {
-    const std::string before = "<qvdc_synchostinfo enable_check_for_updates=\"false\" hide_icon=\"true\" padding=\"1\" />\n";
-    const std::string after = "<qvdc_synchostinfo enable_check_for_updates=\"FALSE\" hide_icon=\"TRUE\" padding=\"2\" />\n";
-    for (const std::string& medium : Media()) {
-        SCOPED_TRACE(medium);
-        if (medium == "memory") {
-            ASSERT_NO_FATAL_FAILURE(UseMemory());
-        }
-        ASSERT_TRUE(QvTestFs::WriteFile(HostInfoPath(), before));
-        InitQvUiUtil();
-        WriterProcess writer(temp, HostInfoPath(), after, before);
-        ASSERT_TRUE(writer.started) << "the writer program did not start";
-        ReaderTally updates = RunReader("update flag", [] { return IsCheckForUpdatesEnabled() ? Answer::Miss : Answer::First; }, 19, 19);
-        ReaderTally hidden = RunReader("hide flag", [] { return IsHideIconSet() ? Answer::First : Answer::Miss; }, 0, 0);
-        std::printf("[ rewrite  ] %s, writer process: %s\n", medium.c_str(), writer.Stop().c_str());
-        EXPECT_GT(writer.rewrites, 0) << "the writer did not report";
-        EXPECT_EQ(0, hidden.maxWaits) << "the hide flag has no retry";
-        if (medium == "memory") {
-            EXPECT_GT(updates.answers[0], 0) << "no whole file met: the test proved nothing";
-        }
-    }
+    WhileAnotherProcessRewrites(
+        [this] { return HostInfoPath(); },
+        "<qvdc_synchostinfo enable_check_for_updates=\"false\" hide_icon=\"true\" padding=\"1\" />\n",
+        "<qvdc_synchostinfo enable_check_for_updates=\"FALSE\" hide_icon=\"TRUE\" padding=\"2\" />\n",
+        [](bool inMemory) {
+            ReaderTally updates = RunReader(
+                "update flag", [] { return IsCheckForUpdatesEnabled() ? Answer::Miss : Answer::First; }, 19, 19);
+            ReaderTally hidden = RunReader(
+                "hide flag", [] { return IsHideIconSet() ? Answer::First : Answer::Miss; }, 0, 0);
+            EXPECT_EQ(0, hidden.maxWaits) << "the hide flag has no retry";
+            if (inMemory) {
+                EXPECT_GT(updates.answers[0], 0) << "no whole file met: the test proved nothing";
+            }
+        });
 }
 
 // Every status read is one of the two whole records with its own amounts and percentage;
 // "no job" only after all 10 waits, with the outputs untouched.
 TEST_F(QvHostileFiles, SendLogsStatusIsAWholeOldOrNewRecordWhileAnotherProcessRewritesIt) {
-    for (const std::string& medium : Media()) {
-        SCOPED_TRACE(medium);
-        if (medium == "memory") {
-            ASSERT_NO_FATAL_FAILURE(UseMemory());
-        }
-        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), SendLogsRecord(1, 4, 10)));
-        WriterProcess writer(temp, SendLogsPath(), SendLogsRecord(2, 7, 10), SendLogsRecord(1, 4, 10));
-        ASSERT_TRUE(writer.started) << "the writer program did not start";
-        ReaderTally status = RunReader("send-logs record",
-            [] {
-                uint32_t percent = 0xbdbdbdbd;
-                uint64_t done = 0xbd, total = 0xbd;
-                int32_t errorCode = -1;
-                QvSendLogsRunStatus got = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
-                if (got == 1 && done == 4 && total == 10 && percent == 4 && errorCode == 0)
-                    return Answer::First;
-                if (got == 2 && done == 7 && total == 10 && percent == 73 && errorCode == 0)
-                    return Answer::Second;
-                bool untouched = done == 0xbd && total == 0xbd && percent == 0xbdbdbdbd && errorCode == -1;
-                return got == kSendLogsRunStatusNone && untouched ? Answer::Miss : Answer::Torn;
-            },
-            9, 10);
-        std::printf("[ rewrite  ] %s, writer process: %s\n", medium.c_str(), writer.Stop().c_str());
-        EXPECT_GT(writer.rewrites, 0) << "the writer did not report";
+    WhileAnotherProcessRewrites([this] { return SendLogsPath(); }, SendLogsRecord(1, 4, 10), SendLogsRecord(2, 7, 10),
+                                [](bool inMemory) {
+        ReaderTally status = RunReader("send-logs record", [] {
+            uint32_t percent = 0xbdbdbdbd;
+            uint64_t done = 0xbd, total = 0xbd;
+            int32_t errorCode = -1;
+            QvSendLogsRunStatus got = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
+            if (got == 1 && done == 4 && total == 10 && percent == 4 && errorCode == 0)
+                return Answer::First;
+            if (got == 2 && done == 7 && total == 10 && percent == 73 && errorCode == 0)
+                return Answer::Second;
+            bool untouched = done == 0xbd && total == 0xbd && percent == 0xbdbdbdbd && errorCode == -1;
+            return got == kSendLogsRunStatusNone && untouched ? Answer::Miss : Answer::Torn;
+        }, 9, 10);
         EXPECT_EQ(0, status.answers[int(Answer::Torn)]);
-        if (medium == "memory") {
+        if (inMemory) {
             EXPECT_TRUE(status.answers[0] > 0 && status.answers[1] > 0) << "a record was never met whole";
         }
-    }
+    });
 }
 
 // About 10 MB: 200 file sets (150 are read) and 20000 watched folders in two backup blocks
 // (9999 records are kept). Every folder is excluded ("none") and names the 150th set,
 // except the last kept one, which names the 151st: a set never read.
 TEST_F(QvHostileFiles, SettingsReadOfATenMegabyteFileKeepsToItsLimitsAndSaysSo) {
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvinfo qvlogin=\"alice\" excludefiletypes=\".tmp\" "
-                       "smartwatchfilesets=\"set000\">\n";
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvinfo qvlogin=\"alice\" excludefiletypes=\".tmp\" "
+        "smartwatchfilesets=\"set000\">\n";
     char name[32];
     for (int i = 0; i < 200; ++i) {
         std::snprintf(name, sizeof name, "set%03d", i);
@@ -348,15 +328,18 @@ TEST_F(QvHostileFiles, SettingsReadOfATenMegabyteFileKeepsToItsLimitsAndSaysSo) 
         unknownSetFilter = i == 9998 ? filter : unknownSetFilter;
         text += filter + "\n";
     }
-    text += "</do_backup>\n<qvvolume qvVolumeGuid=\"vAAAAAAAAAAAAAAAAAAAAAAAAAAA\" mountPointPath=\"C:\\\" />\n</qvinfo>\n";
+    text +=
+        "</do_backup>\n<qvvolume qvVolumeGuid=\"vAAAAAAAAAAAAAAAAAAAAAAAAAAA\" mountPointPath=\"C:\\\" />\n</qvinfo>\n";
     ASSERT_GT(text.size(), 9500000u);
     ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, text));
     TakeLog();
 
     auto start = std::chrono::steady_clock::now();
     QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
-    std::printf("[ limits   ] %zu bytes: read in %lld ms\n", text.size(),
-                (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    std::printf(
+        "[ limits   ] %zu bytes: read in %lld ms\n", text.size(),
+        (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count());
     const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
     EXPECT_EQ("alice", TextOf(s.qvLogin));
     EXPECT_EQ(1, s.volumes.GetCount());
@@ -410,8 +393,9 @@ TEST_F(QvHostileFiles, LogLinesAreLostQuietlyWhileTheLogDirectoryIsGoneAndWritte
             // Root passes over permission bits, and a Windows folder's read-only mark does
             // not stop files being made in it: the case says nothing there.
             if (QvTestFs::WriteFile(logDir + "\\probe", "x")) {
-                std::printf("[ note     ] read-only log directory: files can still be made in it here (%s); case left out\n",
-                            QvTestFs::IsWindows() ? "a folder's read-only mark" : "running as root");
+                std::printf(
+                    "[ note     ] read-only log directory: files can still be made in it here (%s); case left out\n",
+                    QvTestFs::IsWindows() ? "a folder's read-only mark" : "running as root");
                 fs::permissions(nativeLogDir, fs::perms::all, error);
                 continue;
             }

@@ -1,20 +1,17 @@
-// Allocation-failure torture: each operation of the table runs once to count its
-// allocations, then once per allocation with exactly that one failing, and once per
-// allocation with that one and every later one failing (a machine that stays out of
-// memory). Each run must return, under a watchdog, with the full result or in the
-// documented failure state, never in a crash; the sanitizer build's leak checker proves
-// that no failure path leaks.
-#include <algorithm>
+// Allocation-failure torture: each operation runs once to count its allocations, then once
+// per allocation with exactly that one failing, and once per allocation with that one and
+// every later one failing (memory that stays short). Each run must return, under a
+// watchdog, with the full result or in the documented failure state, never in a crash;
+// the sanitizer build's leak checker proves that no failure path leaks.
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -34,6 +31,7 @@
 namespace {
 
 enum class Outcome { Complete, DocumentedFailure, Broken };
+enum class Mode { OneAllocation, FromThereOn };
 
 // A case prepares its objects (no failure armed) and hands back the operation, which runs
 // with the failure armed and judges its own result.
@@ -53,6 +51,11 @@ bool HasText(const QvString& s, const std::string& text) {
 }
 Outcome Judge(bool complete, bool documentedFailure) {
     return complete ? Outcome::Complete : documentedFailure ? Outcome::DocumentedFailure : Outcome::Broken;
+}
+// A new string: none at all, or one with the text or without a buffer.
+Outcome JudgeNew(QvString* made, const std::string& expected) {
+    std::unique_ptr<QvString> s(made);
+    return s ? Judge(HasText(*s, expected), IsNoBuffer(*s)) : Outcome::DocumentedFailure;
 }
 // The items are the expected ones, all of them (complete) or in order with some left out
 // or left without a buffer (documented failure).
@@ -79,60 +82,56 @@ const std::string kXml =
     "<list><qvvolume qvVolumeGuid=\"v1\" mountPointPath=\"C:\\\" /><qvvolume>plain</qvvolume>"
     "<qvvolume name=\"a&amp;b&lt;c\">x</qvvolume></list>";
 
+// An operation on a string prepared from text.
+TortureCase OnSource(const char* name, const std::string& text, std::function<Outcome(QvString*)> op) {
+    return {name, [=] {
+                auto s = std::make_shared<QvString>(text.c_str());
+                return Operation([=] { return op(s.get()); });
+            }};
+}
+
 // A string operation on a string made from start: the expected text, or (also) the
 // original text as an accepted failure besides the string without a buffer.
 TortureCase OnString(const char* name, const char* start, std::function<void(QvString*)> op, std::string expected,
                      bool keepsOriginalOnFailure = false) {
-    return {name, [=] {
-                auto s = std::make_shared<QvString>(start);
-                return Operation([=] {
-                    op(s.get());
-                    return Judge(HasText(*s, expected), IsNoBuffer(*s) || (keepsOriginalOnFailure && HasText(*s, start)));
-                });
-            }};
+    return OnSource(name, start, [=](QvString* s) {
+        op(s);
+        return Judge(HasText(*s, expected), IsNoBuffer(*s) || (keepsOriginalOnFailure && HasText(*s, start)));
+    });
 }
 
-TortureCase ToUtf16(const char* name, const std::string& text) {
-    return {name, [text] {
-                auto source = std::make_shared<QvString>(text.c_str());
-                QvUtf16String reference;  // the expected units, from a run without failures
-                QvUtf16String::ConvertUtf8QvStringToUtf16(source.get(), &reference, nullptr);
-                std::u16string expected(reference.GetText(), reference.GetUnitCount());
-                return Operation([source, expected] {
+// A conversion to UTF-16 (or back to UTF-8): the result of a run without failures, or an
+// empty one.
+TortureCase Converts(const char* name, const std::string& text, bool toUtf16) {
+    return {name, [=] {
+                auto utf8 = std::make_shared<QvString>(text.c_str());
+                auto utf16 = std::make_shared<QvUtf16String>();
+                QvUtf16String::ConvertUtf8QvStringToUtf16(utf8.get(), utf16.get(), nullptr);
+                return Operation([=] {
+                    if (!toUtf16) {
+                        QvString back, error;
+                        bool result = QvUtf16String::ConvertUtf16QvStringToUtf8(utf16.get(), &back, &error);
+                        return Judge(result && HasText(back, text), back.GetLength() == 0);
+                    }
                     QvUtf16String wide;
                     QvString error;
-                    bool result = QvUtf16String::ConvertUtf8QvStringToUtf16(source.get(), &wide, &error);
-                    return Judge(result && std::u16string(wide.GetText(), wide.GetUnitCount()) == expected,
+                    bool result = QvUtf16String::ConvertUtf8QvStringToUtf16(utf8.get(), &wide, &error);
+                    return Judge(result && std::u16string(wide.GetText(), wide.GetUnitCount()) ==
+                                               std::u16string(utf16->GetText(), utf16->GetUnitCount()),
                                  wide.GetLength() == 0);
                 });
             }};
 }
 
-TortureCase ToUtf8(const char* name, const std::string& text) {
-    return {name, [text] {
-                auto wide = std::make_shared<QvUtf16String>();
-                QvString source(text.c_str());
-                QvUtf16String::ConvertUtf8QvStringToUtf16(&source, wide.get(), nullptr);
-                return Operation([wide, text] {
-                    QvString utf8, error;
-                    bool result = QvUtf16String::ConvertUtf16QvStringToUtf8(wide.get(), &utf8, &error);
-                    return Judge(result && HasText(utf8, text), utf8.GetLength() == 0);
-                });
-            }};
-}
+// An operation with nothing to prepare.
+TortureCase Plain(const char* name, Operation operation) { return {name, [operation] { return operation; }}; }
 
 std::vector<TortureCase> AllCases() {
     std::string longText;
     while (longText.size() < 400)
         longText += kAccented;
     return {
-        {"QvString construction from text",
-         [] {
-             return [] {
-                 std::unique_ptr<QvString> s(new QvString(kLong.c_str()));
-                 return s ? Judge(HasText(*s, kLong), IsNoBuffer(*s)) : Outcome::DocumentedFailure;
-             };
-         }},
+        Plain("QvString construction from text", [] { return JudgeNew(new QvString(kLong.c_str()), kLong); }),
         OnString("QvString::Append (stepped growth)", "0123456789", [](QvString* s) { s->Append(kLong.c_str()); },
                  "0123456789" + kLong),
         OnString("QvString::Set (exact growth)", "short", [](QvString* s) { s->Set(kLong.c_str()); }, kLong),
@@ -140,25 +139,19 @@ std::vector<TortureCase> AllCases() {
         OnString("QvString::AppendFormat", "n=", [](QvString* s) { s->AppendFormat("%s|%d", kLong.c_str(), -42); },
                  "n=" + kLong + "|-42", true),
         OnString("QvString::Insert", "abcdef", [](QvString* s) { s->Insert(3, kLong.c_str()); }, "abc" + kLong + "def"),
-        {"QvString::NewMid",
-         [] {
-             auto s = std::make_shared<QvString>(kLong.c_str());
-             return [s] {
-                 std::unique_ptr<QvString> mid(s->NewMid(10, 100));
-                 return mid ? Judge(HasText(*mid, kLong.substr(10, 100)), IsNoBuffer(*mid)) : Outcome::DocumentedFailure;
-             };
-         }},
-        ToUtf16("ConvertUtf8QvStringToUtf16, short text (stack area)", kAccented),
-        ToUtf16("ConvertUtf8QvStringToUtf16, long text (4 MB work block)", longText),
-        ToUtf16("ConvertUtf8QvStringToUtf16, invalid text (byte-wise fallback)", "A\xE9" "B" + kLong),
-        ToUtf8("ConvertUtf16QvStringToUtf8, short text (stack area)", kAccented),
-        ToUtf8("ConvertUtf16QvStringToUtf8, long text (4 MB work block)", longText),
+        OnSource("QvString::NewMid", kLong,
+                 [](QvString* s) { return JudgeNew(s->NewMid(10, 100), kLong.substr(10, 100)); }),
+        Converts("ConvertUtf8QvStringToUtf16, short text (stack area)", kAccented, true),
+        Converts("ConvertUtf8QvStringToUtf16, long text (4 MB work block)", longText, true),
+        Converts("ConvertUtf8QvStringToUtf16, invalid text (byte-wise fallback)", "A\xE9" "B" + kLong, true),
+        Converts("ConvertUtf16QvStringToUtf8, short text (stack area)", kAccented, false),
+        Converts("ConvertUtf16QvStringToUtf8, long text (4 MB work block)", longText, false),
         {"QvStringVector::Add, growth at the 51st item",
          [] {
              auto vector = std::make_shared<QvStringVector>();
              for (int i = 0; i < 50; ++i)
                  vector->Add(new QvString("item"));
-             return [vector] {
+             return Operation([vector] {
                  QvString* item = new QvString("last");
                  if (!item)
                      return Outcome::DocumentedFailure;
@@ -168,49 +161,42 @@ std::vector<TortureCase> AllCases() {
                  }
                  return Judge(vector->GetCount() == 51 && HasText(*vector->GetAt(50), "last"),
                               vector->GetCount() == 51 && IsNoBuffer(*vector->GetAt(50)));
-             };
+             });
          }},
         // A field whose copy failed is left out or has no buffer; a failed growth of the
         // vector drops the items gathered so far.
-        {"QvStringVector::SplitCommaList",
-         [] {
-             auto source = std::make_shared<QvString>(" alpha, beta ,,gamma ,delta");
-             return [source] {
-                 QvStringVector items;
-                 QvStringVector::SplitCommaList(source.get(), &items);
-                 return JudgeItems(items, {"alpha", "beta", "", "gamma", "delta"}, false);
-             };
-         }},
+        OnSource("QvStringVector::SplitCommaList", " alpha, beta ,,gamma ,delta", [](QvString* source) {
+            QvStringVector items;
+            QvStringVector::SplitCommaList(source, &items);
+            return JudgeItems(items, {"alpha", "beta", "", "gamma", "delta"}, false);
+        }),
         // Without buckets every operation returns at once; a key whose node could not be had
         // is dropped; a name that could not be copied is no name.
-        {"QvHashTable construction and insert",
-         [] {
-             return [] {
-                 QvHashTable table(50);
-                 table.SetName("excludefiletypes");
-                 const char* keys[] = {"tmp", "log", "bak", ""};
-                 int32_t present = 0;
-                 for (const char* key : keys)
-                     table.Insert(key, int32_t(strlen(key)));
-                 for (const char* key : keys)
-                     present += table.Contains(key, int32_t(strlen(key))) ? 1 : 0;
-                 bool named = table.GetName() && strcmp(table.GetName(), "excludefiletypes") == 0;
-                 return Judge(table.HasBuckets() && present == 4 && table.GetEntryCount() == 4 && named,
-                              (!table.HasBuckets() && table.GetEntryCount() == 0) ||
-                                  (table.GetEntryCount() == present && (named || !table.GetName())));
-             };
-         }},
+        Plain("QvHashTable construction and insert", [] {
+            QvHashTable table(50);
+            table.SetName("excludefiletypes");
+            const char* keys[] = {"tmp", "log", "bak", ""};
+            int32_t present = 0;
+            for (const char* key : keys)
+                table.Insert(key, int32_t(strlen(key)));
+            for (const char* key : keys)
+                present += table.Contains(key, int32_t(strlen(key))) ? 1 : 0;
+            bool named = table.GetName() && strcmp(table.GetName(), "excludefiletypes") == 0;
+            return Judge(table.HasBuckets() && present == 4 && table.GetEntryCount() == 4 && named,
+                         (!table.HasBuckets() && table.GetEntryCount() == 0) ||
+                             (table.GetEntryCount() == present && (named || !table.GetName())));
+        }),
         {"QvHashTable::Insert, heap fallback after the pool",
          [] {
              auto table = std::make_shared<QvHashTable>(10);
-             for (int filled = 0; table->IsAllInPool() && table->GetPoolUsed() + 64 <= table->GetPoolSize() && filled < 1000;) {
+             for (int filled = 0;
+                  table->IsAllInPool() && table->GetPoolUsed() + 64 <= table->GetPoolSize() && filled < 1000;) {
                  std::string key = "pooled" + std::to_string(filled++);
                  table->Insert(key.c_str(), int32_t(key.size()));
              }
-             return [table] {
-                 int32_t before = table->GetEntryCount();
+             return Operation([table] {
+                 int32_t before = table->GetEntryCount(), present = 0;
                  const std::string keys[] = {"heap-key-of-some-length", "another-heap-key"};
-                 int32_t present = 0;
                  for (const std::string& key : keys)
                      table->Insert(key.c_str(), int32_t(key.size()));
                  for (const std::string& key : keys)
@@ -218,141 +204,90 @@ std::vector<TortureCase> AllCases() {
                  bool consistent = table->GetEntryCount() == before + present;
                  table->Clear();  // frees the heap nodes one by one
                  return Judge(consistent && present == 2, consistent && table->GetEntryCount() == 0);
-             };
+             });
          }},
         // Snippets whose copy failed are left out; the result says whether any is left.
-        {"GetAllXmlSnippetsWithTagNameInXml",
-         [] {
-             auto buffer = std::make_shared<QvString>(kXml.c_str());
-             return [buffer] {
-                 QvStringVector snippets;
-                 bool found = QvFile::GetAllXmlSnippetsWithTagNameInXml(buffer.get(), "qvvolume", &snippets);
-                 Outcome items = JudgeItems(snippets,
-                                            {"<qvvolume qvVolumeGuid=\"v1\" mountPointPath=\"C:\\\" />",
-                                             "<qvvolume name=\"a&amp;b&lt;c\">x</qvvolume>", "<qvvolume>plain</qvvolume>"},
-                                            true);
-                 return found == (snippets.GetCount() > 0) ? items : Outcome::Broken;
-             };
-         }},
-        {"GetUniqueStrAttrFromXmlSnippet with references",
-         [] {
-             return [] {
-                 QvString value;
-                 bool found = QvFile::GetUniqueStrAttrFromXmlSnippet(kXml.c_str(), "name", &value);
-                 return Judge(found && HasText(value, "a&b<c"), value.GetLength() == 0);
-             };
-         }},
-        {"DecodeXmlEntities",
-         [] {
-             auto source = std::make_shared<QvString>("a&amp;b&lt;c&#x5C;d&quot;e&#39;f");
-             return [source] {
-                 QvString out;
-                 bool result = QvFile::DecodeXmlEntities(source.get(), &out);
-                 return Judge(result && HasText(out, "a&b<c\\d\"e'f"), out.GetLength() <= source->GetLength());
-             };
-         }},
+        OnSource("GetAllXmlSnippetsWithTagNameInXml", kXml, [](QvString* buffer) {
+            QvStringVector snippets;
+            bool found = QvFile::GetAllXmlSnippetsWithTagNameInXml(buffer, "qvvolume", &snippets);
+            Outcome items = JudgeItems(snippets,
+                                       {"<qvvolume qvVolumeGuid=\"v1\" mountPointPath=\"C:\\\" />",
+                                        "<qvvolume name=\"a&amp;b&lt;c\">x</qvvolume>", "<qvvolume>plain</qvvolume>"},
+                                       true);
+            return found == (snippets.GetCount() > 0) ? items : Outcome::Broken;
+        }),
+        Plain("GetUniqueStrAttrFromXmlSnippet with references", [] {
+            QvString value;
+            bool found = QvFile::GetUniqueStrAttrFromXmlSnippet(kXml.c_str(), "name", &value);
+            return Judge(found && HasText(value, "a&b<c"), value.GetLength() == 0);
+        }),
+        OnSource("DecodeXmlEntities", "a&amp;b&lt;c&#x5C;d&quot;e&#39;f", [](QvString* source) {
+            QvString out;
+            bool result = QvFile::DecodeXmlEntities(source, &out);
+            return Judge(result && HasText(out, "a&b<c\\d\"e'f"), out.GetLength() <= source->GetLength());
+        }),
     };
 }
 
-enum class Mode { OneAllocation, FromThereOn };
-
-// Ends the process with a message when a run has not returned within the limit: an
-// operation that loops while memory stays short must be seen, not waited for.
-class Watchdog {
-public:
-    static constexpr int kLimitSeconds = 10;
-    Watchdog() : thread([this] { Watch(); }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stopping = true;
+// Runs the operation under a watchdog that ends the process when it has not returned within
+// 10 s: an operation that loops while memory stays short must be seen, not waited for.
+Outcome RunWatched(const Operation& operation, const std::string& what) {
+    std::promise<void> returned;
+    std::thread watchdog([&what, done = returned.get_future()] {
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            std::fprintf(stderr, "[ watchdog ] %s: no return after 10 s\n", what.c_str());
+            std::fflush(stderr);
+            std::_Exit(3);
         }
-        wake.notify_all();
-        thread.join();
-    }
-    void Arm(const std::string& what) {
-        std::lock_guard<std::mutex> lock(mutex);
-        running = what;
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kLimitSeconds);
-        armed = true;
-        wake.notify_all();
-    }
-    void Disarm() {
-        std::lock_guard<std::mutex> lock(mutex);
-        armed = false;
-    }
-
-private:
-    void Watch() {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!stopping) {
-            if (!armed) {
-                wake.wait(lock);
-            } else if (wake.wait_until(lock, deadline) == std::cv_status::timeout && armed &&
-                       std::chrono::steady_clock::now() >= deadline) {
-                std::fprintf(stderr, "[ watchdog ] %s: no return after %d s\n", running.c_str(), kLimitSeconds);
-                std::fflush(stderr);
-                std::_Exit(3);
-            }
-        }
-    }
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::string running;
-    std::chrono::steady_clock::time_point deadline;
-    bool armed = false, stopping = false;
-    std::thread thread;  // last: starts once the rest is built
-};
-
-// Runs one case: the count, then every failure point in the given mode. Returns the
-// documented failures.
-long long Torture(const TortureCase& torture, Mode mode, long long* allocationsOut = nullptr) {
-    QvPlatformTest::FailAllocationNumber(0);
-    Operation counted = torture.prepare();
-    long long before = QvPlatformTest::GetAllocationCount();
-    EXPECT_EQ(Outcome::Complete, counted()) << torture.name << ": fails without a failing allocation";
-    long long allocations = QvPlatformTest::GetAllocationCount() - before, documented = 0, passed = 0;
-    counted = nullptr;
-    EXPECT_GT(allocations, 0) << torture.name << ": allocates nothing";
-    const char* modeName = mode == Mode::OneAllocation ? "failing" : "and all later ones failing";
-    Watchdog watchdog;
-    for (long long n = 1; n <= allocations; ++n) {
-        Operation operation = torture.prepare();
-        watchdog.Arm(std::string(torture.name) + ", allocation " + std::to_string(n) + " " + modeName);
-        if (mode == Mode::OneAllocation)
-            QvPlatformTest::FailAllocationNumber(n);
-        else
-            QvPlatformTest::FailAllocationsFrom(n);
-        Outcome outcome = operation();
-        QvPlatformTest::FailAllocationNumber(0);
-        watchdog.Disarm();
-        operation = nullptr;  // destroys what the case built, after the failure
-        EXPECT_TRUE(outcome != Outcome::Broken) << torture.name << ": allocation " << n << " of " << allocations << " "
-                                            << modeName;
-        documented += outcome == Outcome::DocumentedFailure ? 1 : 0;
-        passed += outcome != Outcome::Broken ? 1 : 0;
-    }
-    std::printf("[ torture  ] %-58s %-7s allocations %4lld, failure points passed %4lld (%lld documented failures)\n",
-                torture.name, mode == Mode::OneAllocation ? "one" : "lasting", allocations, passed, documented);
-    std::fflush(stdout);
-    if (allocationsOut)
-        *allocationsOut = allocations;
-    return documented;
+    });
+    Outcome outcome = operation();
+    returned.set_value();
+    watchdog.join();
+    return outcome;
 }
 
-class QvTorture : public ::testing::TestWithParam<size_t> {
-protected:
-    void TearDown() override { QvPlatformTest::FailAllocationNumber(0); }
-};
+// Runs one case in both modes: the count, then every failure point. Tells the case the
+// mode through *current; returns the number of allocations the operation makes.
+long long Torture(const TortureCase& torture, Mode* current = nullptr) {
+    long long allocations = 0;
+    for (Mode mode : {Mode::OneAllocation, Mode::FromThereOn}) {
+        if (current)
+            *current = mode;
+        QvPlatformTest::FailAllocationNumber(0);
+        Operation counted = torture.prepare();
+        long long before = QvPlatformTest::GetAllocationCount(), documented = 0, passed = 0;
+        EXPECT_EQ(Outcome::Complete, counted()) << torture.name << ": fails without a failing allocation";
+        allocations = QvPlatformTest::GetAllocationCount() - before;
+        counted = nullptr;
+        EXPECT_GT(allocations, 0) << torture.name << ": allocates nothing";
+        const char* modeName = mode == Mode::OneAllocation ? "failing" : "and all later ones failing";
+        for (long long n = 1; n <= allocations; ++n) {
+            Operation operation = torture.prepare();
+            std::string what = std::string(torture.name) + ", allocation " + std::to_string(n) + " " + modeName;
+            if (mode == Mode::OneAllocation)
+                QvPlatformTest::FailAllocationNumber(n);
+            else
+                QvPlatformTest::FailAllocationsFrom(n);
+            Outcome outcome = RunWatched(operation, what);
+            QvPlatformTest::FailAllocationNumber(0);
+            operation = nullptr;  // destroys what the case built, after the failure
+            EXPECT_NE(Outcome::Broken, outcome) << what << " (of " << allocations << ")";
+            documented += outcome == Outcome::DocumentedFailure ? 1 : 0;
+            passed += outcome != Outcome::Broken ? 1 : 0;
+        }
+        std::printf(
+            "[ torture  ] %-58s %-7s allocations %4lld, failure points passed %4lld (%lld documented failures)\n",
+            torture.name, mode == Mode::OneAllocation ? "one" : "lasting", allocations, passed, documented);
+        std::fflush(stdout);
+    }
+    return allocations;
+}
+
+class QvTorture : public ::testing::TestWithParam<size_t> {};
 
 // Some operations allocate only objects of their own whose later assignments allocate
 // afresh (a short conversion works in a stack area), so not every failure shows.
-TEST_P(QvTorture, EveryFailingAllocationLeavesTheDocumentedState) {
-    Torture(AllCases().at(GetParam()), Mode::OneAllocation);
-}
-TEST_P(QvTorture, LastingFailureFromEveryAllocationOnLeavesTheDocumentedState) {
-    Torture(AllCases().at(GetParam()), Mode::FromThereOn);
-}
+TEST_P(QvTorture, EveryFailingAllocationAloneOrLastingLeavesTheDocumentedState) { Torture(AllCases().at(GetParam())); }
 
 std::string CaseName(const ::testing::TestParamInfo<size_t>& info) {
     std::string out = std::to_string(info.param) + "_";
@@ -379,6 +314,24 @@ const char* const kSettingsFile =
     "<qvdirfilter dir=\"C:\\Temp\" whichfiles=\"none\" /></do_backup>\n"
     "</qvinfo>\n";
 
+// True when an item of the list matches.
+template <typename List, typename Match>
+bool Any(const List& list, Match match) {
+    for (int32_t i = 0; i < list.GetCount(); i++)
+        if (match(*list.GetAt(i)))
+            return true;
+    return false;
+}
+
+// True when a line of the log holds one of the texts.
+bool Explains(const std::vector<std::string>& log, const std::vector<std::string>& texts) {
+    for (const std::string& line : log)
+        for (const std::string& text : texts)
+            if (line.find(text) != std::string::npos)
+                return true;
+    return false;
+}
+
 // The readers of the client's files, on a whole installation: the clock stands still
 // (waits are counted, never slept) and the log is read back after each run.
 class QvTortureReaders : public QvTestInstallation {
@@ -395,93 +348,56 @@ protected:
         record[0] = 2, record[8] = 7, record[16] = 10;
         temp.MakeFile("tmp\\qv_sendlogs_ststus.shm", record);
     }
-    void TearDown() override {
-        QvPlatformTest::FailAllocationNumber(0);
-        QvTestInstallation::TearDown();
-    }
-    // Both modes of one case.
-    void TortureBoth(const TortureCase& torture) {
-        for (Mode mode : {Mode::OneAllocation, Mode::FromThereOn})
-            Torture(torture, mode);
-    }
-    // True when a line of the log holds one of the texts.
-    static bool LogExplains(const std::vector<std::string>& log, const std::vector<std::string>& texts) {
-        for (const std::string& line : log)
-            for (const std::string& text : texts)
-                if (line.find(text) != std::string::npos)
-                    return true;
-        return false;
-    }
 };
 
 // A failed status query fails the read; never empty text taken for the file.
 TEST_F(QvTortureReaders, WholeFileReadGivesTheBytesOrNothing) {
-    std::string p = settingsPath;
-    TortureBoth({"ReadFileToString", [p] {
-                     return Operation([p] {
-                         QvString text;
-                         bool read = QvFile::ReadFileToString(p.c_str(), &text);
-                         return Judge(read && HasText(text, kSettingsFile), !read && text.GetLength() == 0);
-                     });
-                 }});
+    Torture(Plain("ReadFileToString", [this] {
+        QvString text;
+        bool read = QvFile::ReadFileToString(settingsPath.c_str(), &text);
+        return Judge(read && HasText(text, kSettingsFile), !read && text.GetLength() == 0);
+    }));
 }
 
 // Whatever fails, the record holds only values the reader can produce, the two blocked-
 // network lists stay aligned, and (with memory back for the log) every volume, blocked
-// network and excluded folder left out is named in an error line.
+// network and excluded folder left out is named in an error line. A status query that
+// fails for want of memory reports the file missing.
 TEST_F(QvTortureReaders, SettingsReadKeepsTheRecordConsistentAndNamesWhatItLeftOut) {
-    long long allocations = 0;
-    bool lasting = false;
-    auto read = [&] {
-        return Operation([&] {
-            TakeLog();
-            QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
-            const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
-            bool complete = s.numDaysWarnIfNoBackup == 3 && s.numBackupThreads == 4 &&
-                            s.blockedNetworkMacAddrs.GetCount() == 2 && s.volumes.GetCount() == 2 &&
-                            s.excludedDirs.GetCount() == 1 && HasText(s.qvLogin, "user@example.com") &&
-                            HasText(s.onlineHostname, "HOST");
-            bool consistent = s.numDaysWarnIfNoBackup >= 0 && s.numDaysWarnIfNoBackup <= 7 && s.numBackupThreads >= 1 &&
-                              s.numBackupThreads <= 200 &&
-                              s.blockedNetworkMacAddrs.GetCount() == s.blockedNetworkNames.GetCount() &&
-                              s.blockedNetworkMacAddrs.GetCount() <= 2 && s.volumes.GetCount() <= 2 &&
-                              s.excludedDirs.GetCount() <= 1;
-            for (int32_t i = 0; i < s.volumes.GetCount(); i++)
-                consistent = consistent && std::string(s.volumes.GetAt(i)->volumeGuid).size() == 28;
-            if (!lasting && !complete) {
-                // A status query that fails for want of memory reports the file missing.
-                const std::string unread = "could not read qvinfo.xml", missing = "qvinfo.xml file does not exist";
-                const std::vector<std::string> log = TakeLog();
-                bool named = true;
-                for (const char* mac : {"00:11:22", "33:44:55"}) {
-                    bool kept = false;
-                    for (int32_t i = 0; i < s.blockedNetworkMacAddrs.GetCount(); i++)
-                        kept = kept || HasText(*s.blockedNetworkMacAddrs.GetAt(i), mac);
-                    if (!kept)
-                        named = named && LogExplains(log, {mac, "blocked networks not read", "<qvblocked_network>",
-                                                           unread, missing});
-                }
-                for (const char* guid : {"vAAAAAAAAAAAAAAAAAAAAAAAAAAA", "vBBBBBBBBBBBBBBBBBBBBBBBBBBB"}) {
-                    bool kept = false;
-                    for (int32_t i = 0; i < s.volumes.GetCount(); i++)
-                        kept = kept || std::string(s.volumes.GetAt(i)->volumeGuid) == guid;
-                    if (!kept)
-                        named = named && LogExplains(log, {guid, "qvvolume elements not read", "<qvvolume>", unread, missing});
-                }
-                if (s.excludedDirs.GetCount() == 0)
-                    named = named && LogExplains(log, {"C:\\Temp", "c:\\temp", "watched folders not read",
-                                                        "excluded folders not read", "<do_backup>", "<qvdirfilter>",
-                                                  "NO top level dirs", unread, missing});
-                if (!named)
-                    return Outcome::Broken;
-            }
+    Mode mode;
+    Operation read = [&] {
+        TakeLog();
+        QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+        const ControlPanelSettings& s = QvInfoManager::GetControlPanelSettings();
+        bool complete = s.numDaysWarnIfNoBackup == 3 && s.numBackupThreads == 4 &&
+                        s.blockedNetworkMacAddrs.GetCount() == 2 && s.volumes.GetCount() == 2 &&
+                        s.excludedDirs.GetCount() == 1 && HasText(s.qvLogin, "user@example.com") &&
+                        HasText(s.onlineHostname, "HOST");
+        bool consistent = s.numDaysWarnIfNoBackup >= 0 && s.numDaysWarnIfNoBackup <= 7 && s.numBackupThreads >= 1 &&
+                          s.numBackupThreads <= 200 &&
+                          s.blockedNetworkMacAddrs.GetCount() == s.blockedNetworkNames.GetCount() &&
+                          s.blockedNetworkMacAddrs.GetCount() <= 2 && s.volumes.GetCount() <= 2 &&
+                          s.excludedDirs.GetCount() <= 1;
+        consistent = consistent && !Any(s.volumes, [](const QvVolumeInfo& v) { return strlen(v.volumeGuid) != 28; });
+        if (mode == Mode::FromThereOn || complete)
             return Judge(complete, consistent);
-        });
+        const std::vector<std::string> log = TakeLog();
+        auto named = [&](bool kept, std::vector<std::string> texts) {
+            texts.insert(texts.end(), {"could not read qvinfo.xml", "qvinfo.xml file does not exist"});
+            return kept || Explains(log, texts);
+        };
+        bool allNamed = named(s.excludedDirs.GetCount() > 0,
+                              {"C:\\Temp", "c:\\temp", "watched folders not read", "excluded folders not read",
+                               "<do_backup>", "<qvdirfilter>", "NO top level dirs"});
+        for (const char* mac : {"00:11:22", "33:44:55"})
+            allNamed &= named(Any(s.blockedNetworkMacAddrs, [&](const QvString& m) { return HasText(m, mac); }),
+                              {mac, "blocked networks not read", "<qvblocked_network>"});
+        for (const char* guid : {"vAAAAAAAAAAAAAAAAAAAAAAAAAAA", "vBBBBBBBBBBBBBBBBBBBBBBBBBBB"})
+            allNamed &= named(Any(s.volumes, [&](const QvVolumeInfo& v) { return strcmp(v.volumeGuid, guid) == 0; }),
+                              {guid, "qvvolume elements not read", "<qvvolume>"});
+        return allNamed ? Judge(complete, consistent) : Outcome::Broken;
     };
-    Torture({"ReadControlPanelSettingsFromQvInfoXmlFile", read}, Mode::OneAllocation, &allocations);
-    EXPECT_GT(allocations, 10);
-    lasting = true;
-    Torture({"ReadControlPanelSettingsFromQvInfoXmlFile", read}, Mode::FromThereOn);
+    EXPECT_GT(Torture(Plain("ReadControlPanelSettingsFromQvInfoXmlFile", read), &mode), 10);
 }
 
 // A file set is read whole or left out; the parse of the watched folders keeps every
@@ -489,82 +405,69 @@ TEST_F(QvTortureReaders, SettingsReadKeepsTheRecordConsistentAndNamesWhatItLeftO
 // was left out keeps its record without the set's keys, as for a set the file lacks.
 TEST_F(QvTortureReaders, FileSetsAndWatchedFoldersAreWholeOrLeftOut) {
     QvString path(settingsPath.c_str());
-    TortureBoth({"GetAllFileSetDefsFromQvInfoFile", [&] {
-                     return Operation([&] {
-                         std::vector<QvStringVector> sets(QV_INFO_MAX_NUM_FILESETS);
-                         int32_t count = -1;
-                         GetAllFileSetDefsFromQvInfoFile(&path, sets.data(), &count);
-                         bool whole = count == 1 && sets[0].GetCount() == 3 && HasText(*sets[0].GetAt(0), "docs") &&
-                                      HasText(*sets[0].GetAt(1), "doc") && HasText(*sets[0].GetAt(2), "pdf");
-                         return Judge(whole, count == 0 && sets[0].GetCount() == 0);
-                     });
-                 }});
-    TortureBoth({"ParseQvInfoForFilesToWatch", [] {
-                     return Operation([] {
-                         std::vector<QvHashTable*> records(QV_INFO_MAX_NUM_DIR_FILTERS, nullptr);
-                         QvHashTable fileTypes(QvInfoManager::kFileTypeTableBuckets);
-                         int32_t count = -1;
-                         bool result = QvInfoManager::ParseQvInfoForFilesToWatch(records.data(), &count, &fileTypes);
-                         int32_t exact = 0, allKeys = 0;
-                         for (int32_t i = 0; i < count; i++) {
-                             const char* name = records[i]->GetName();
-                             int32_t keys = records[i]->GetEntryCount();
-                             bool users = name && strcmp(name, " c:\\users") == 0 &&
-                                          (keys == 0 || (keys == 2 && records[i]->Contains("doc", 3) &&
-                                                         records[i]->Contains("pdf", 3)));
-                             bool temp = name && strcmp(name, "xc:\\temp") == 0 && records[i]->GetEntryCount() == 1 &&
-                                         records[i]->Contains("none", 4);
-                             exact += users || temp ? 1 : 0;
-                             allKeys += keys;
-                         }
-                         int32_t types = 0;
-                         for (const char* type : {"tmp", "log", "bak"})
-                             types += fileTypes.Contains(type, 3) ? 1 : 0;
-                         bool sorted = count < 2 || strlen(records[0]->GetName()) >= strlen(records[1]->GetName());
-                         QvInfoManager::ReleaseWatchRecords(records.data());
-                         return result && sorted && exact == count
-                                    ? Judge(count == 2 && allKeys == 3 && types == 3 && fileTypes.GetEntryCount() == 3,
-                                            count <= 2 && fileTypes.GetEntryCount() == types)
-                                    : Outcome::Broken;
-                     });
-                 }});
+    Torture(Plain("GetAllFileSetDefsFromQvInfoFile", [&] {
+        std::vector<QvStringVector> sets(QV_INFO_MAX_NUM_FILESETS);
+        int32_t count = -1;
+        GetAllFileSetDefsFromQvInfoFile(&path, sets.data(), &count);
+        bool whole = count == 1 && sets[0].GetCount() == 3 && HasText(*sets[0].GetAt(0), "docs") &&
+                     HasText(*sets[0].GetAt(1), "doc") && HasText(*sets[0].GetAt(2), "pdf");
+        return Judge(whole, count == 0 && sets[0].GetCount() == 0);
+    }));
+    Torture(Plain("ParseQvInfoForFilesToWatch", [] {
+        std::vector<QvHashTable*> records(QV_INFO_MAX_NUM_DIR_FILTERS, nullptr);
+        QvHashTable fileTypes(QvInfoManager::kFileTypeTableBuckets);
+        int32_t count = -1, exact = 0, allKeys = 0, types = 0;
+        bool result = QvInfoManager::ParseQvInfoForFilesToWatch(records.data(), &count, &fileTypes);
+        for (int32_t i = 0; i < count; i++) {
+            const char* name = records[i]->GetName();
+            int32_t keys = records[i]->GetEntryCount();
+            bool users = name && strcmp(name, " c:\\users") == 0 &&
+                         (keys == 0 || (keys == 2 && records[i]->Contains("doc", 3) && records[i]->Contains("pdf", 3)));
+            bool temp = name && strcmp(name, "xc:\\temp") == 0 && keys == 1 && records[i]->Contains("none", 4);
+            exact += users || temp ? 1 : 0;
+            allKeys += keys;
+        }
+        for (const char* type : {"tmp", "log", "bak"})
+            types += fileTypes.Contains(type, 3) ? 1 : 0;
+        bool sorted = count < 2 || strlen(records[0]->GetName()) >= strlen(records[1]->GetName());
+        QvInfoManager::ReleaseWatchRecords(records.data());
+        return result && sorted && exact == count
+                   ? Judge(count == 2 && allKeys == 3 && types == 3 && fileTypes.GetEntryCount() == 3,
+                           count <= 2 && fileTypes.GetEntryCount() == types)
+                   : Outcome::Broken;
+    }));
 }
 
 // The module's start (settings, interface text, status paths) under failure: a text is
 // the file's own or the documented "ERR_" answer, or the string lost its buffer.
 TEST_F(QvTortureReaders, InterfaceTextLoadGivesTheTextOrTheDocumentedMiss) {
-    TortureBoth({"InitQvUiUtil and GetUtf8InterfaceText", [] {
-                     QvUiUtilTest::ResetModule();
-                     return Operation([] {
-                         QvString out("sentinel");
-                         GetUtf8InterfaceText("TrayMenuItem_Help", &out);
-                         return Judge(HasText(out, "Help"), HasText(out, "ERR_TrayMenuItem_Help") || IsNoBuffer(out));
-                     });
-                 }});
+    Torture({"InitQvUiUtil and GetUtf8InterfaceText", [] {
+                  QvUiUtilTest::ResetModule();
+                  return Operation([] {
+                      QvString out("sentinel");
+                      GetUtf8InterfaceText("TrayMenuItem_Help", &out);
+                      return Judge(HasText(out, "Help"), HasText(out, "ERR_TrayMenuItem_Help") || IsNoBuffer(out));
+                  });
+              }});
 }
 
 // The flags and the send-logs record: the file's values, or each reader's default for a
 // file it could not read (icon shown, updates enabled, no job with the outputs untouched).
 TEST_F(QvTortureReaders, StatusReadsGiveTheFileOrTheirDefault) {
     InitQvUiUtil();
-    TortureBoth({"IsHideIconSet and IsCheckForUpdatesEnabled", [] {
-                     return Operation([] {
-                         bool hidden = IsHideIconSet();
-                         bool updates = IsCheckForUpdatesEnabled();
-                         return Judge(hidden && !updates, !hidden || updates);
-                     });
-                 }});
-    TortureBoth({"GetSendLogsStatus", [] {
-                     return Operation([] {
-                         uint32_t percent = 0xbd;
-                         uint64_t done = 0xbd, total = 0xbd;
-                         int32_t errorCode = 0xbd;
-                         QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
-                         bool untouched = percent == 0xbd && done == 0xbd && total == 0xbd && errorCode == 0xbd;
-                         return Judge(status == 2 && percent == 73 && done == 7 && total == 10 && errorCode == 0,
-                                      status == kSendLogsRunStatusNone && untouched);
-                     });
-                 }});
+    Torture(Plain("IsHideIconSet and IsCheckForUpdatesEnabled", [] {
+        bool hidden = IsHideIconSet(), updates = IsCheckForUpdatesEnabled();
+        return Judge(hidden && !updates, !hidden || updates);
+    }));
+    Torture(Plain("GetSendLogsStatus", [] {
+        uint32_t percent = 0xbd;
+        uint64_t done = 0xbd, total = 0xbd;
+        int32_t errorCode = 0xbd;
+        QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
+        bool untouched = percent == 0xbd && done == 0xbd && total == 0xbd && errorCode == 0xbd;
+        return Judge(status == 2 && percent == 73 && done == 7 && total == 10 && errorCode == 0,
+                     status == kSendLogsRunStatusNone && untouched);
+    }));
 }
 
 }  // namespace

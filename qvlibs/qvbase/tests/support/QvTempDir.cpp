@@ -1,5 +1,5 @@
 // Test support: the per-test temporary folder. The platform work is in
-// support/win32/QvTestFsWin32.cpp and support/posix/QvTestFsPosix.cpp.
+// support/win32/QvTestSupportWin32.cpp and support/posix/QvTestSupportPosix.cpp.
 #include "QvTempDir.h"
 
 QvTempDir::QvTempDir() { QvTestFs::MakeUniqueDir(&root); }  // sets root only on success

@@ -4,14 +4,15 @@
 // time limit passes.
 //   QvStatusRewriter <file> <first content file> <second content file> <stop file>
 //                    <report file> <limit in ms>
-// Paths may use backslashes as separators (the library's form). The report file appears
-// (whole: written under a temporary name, then renamed) holding "running" after the first
-// rewrite, and at the end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
+// Paths may use backslashes (the library's form). The report file appears (whole) holding
+// "running" after the first rewrite, and at the end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -19,68 +20,49 @@
 
 static std::string Native(std::string path) {
     for (char& c : path)
-        if (c == '\\')
-            c = '/';
+        c = c == '\\' ? '/' : c;
     return path;
 }
 
-static bool ReadAll(const std::string& path, std::string* content) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), file)) > 0)
-        content->append(buffer, n);
-    return fclose(file) == 0;
+static bool ReadAll(const char* path, std::string* content) {
+    std::ifstream in(Native(path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    *content = text.str();
+    return in.is_open();
 }
 
 static long long NowMillis() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // One rewrite in place: the file is empty from the truncation until the write is done.
 static bool Rewrite(const char* path, const std::string& content) {
     int fd;
-    do {
-        fd = open(path, O_WRONLY | O_TRUNC);
-    } while (fd < 0 && errno == EINTR);
+    while ((fd = open(path, O_WRONLY | O_TRUNC)) < 0 && errno == EINTR) {
+    }
     if (fd < 0)
         return false;
     ssize_t n;
-    do {
-        n = write(fd, content.data(), content.size());
-    } while (n < 0 && errno == EINTR);
-    bool closed = close(fd) == 0;
-    return n == ssize_t(content.size()) && closed;
+    while ((n = write(fd, content.data(), content.size())) < 0 && errno == EINTR) {
+    }
+    return close(fd) == 0 && n == ssize_t(content.size());
 }
 
 int main(int argc, char** argv) {
+    std::string contents[2];
     if (argc != 7)
         return 2;
-    std::string target = Native(argv[1]);
-    std::string contents[2];
-    if (!ReadAll(Native(argv[2]), &contents[0]) || !ReadAll(Native(argv[3]), &contents[1]))
+    if (!ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
         return 3;
-    std::string stop = Native(argv[4]);
-    std::string report = Native(argv[5]);
-    long long limit = atoll(argv[6]);
-
-    long long start = NowMillis(), rewrites = 0, failures = 0;
+    std::string target = Native(argv[1]), stop = Native(argv[4]), report = Native(argv[5]);
+    long long limit = atoll(argv[6]), start = NowMillis(), rewrites = 0, failures = 0;
     bool told = false;
-    for (long long i = 0;; ++i) {
-        // Looking for the stop file costs a system call: only every 16th round.
-        if (i % 16 == 0 && (access(stop.c_str(), F_OK) == 0 || NowMillis() - start >= limit))
-            break;
-        if (Rewrite(target.c_str(), contents[i % 2])) {
-            ++rewrites;
-        } else {
-            ++failures;
-        }
-        if (!told && rewrites > 0)
-            told = WriteWhole(report, "running\n");
+    // Looking for the stop file costs a system call: only every 16th round.
+    for (long long i = 0; i % 16 != 0 || (access(stop.c_str(), F_OK) != 0 && NowMillis() - start < limit); ++i) {
+        ++(Rewrite(target.c_str(), contents[i % 2]) ? rewrites : failures);
+        told = told || (rewrites > 0 && WriteWhole(report, "running\n"));
     }
     char text[128];
     snprintf(text, sizeof text, "rewrites %lld\nfailures %lld\nmilliseconds %lld\n", rewrites, failures,

@@ -5,9 +5,8 @@
 //   QvStatusRewriter <file> <first content file> <second content file> <stop file>
 //                    <report file> <limit in ms>
 // A rewrite that finds the file held by a reader (opened without write sharing) fails and
-// is counted; the next one follows at once. The report file appears (whole: written under
-// a temporary name, then renamed) holding "running" after the first rewrite, and at the
-// end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
+// is counted; the next one follows at once. The report file appears (whole) holding
+// "running" after the first rewrite, and at the end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
 #include <windows.h>
 
 #include <cstdio>
@@ -17,17 +16,11 @@
 #include "QvToolWin32.h"
 
 static bool ReadAll(const wchar_t* path, std::string* content) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    FILE* file = _wfopen(path, L"rb");
     char buffer[4096];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr) != 0) && got > 0)
-        content->append(buffer, got);
-    CloseHandle(file);
-    return ok;
+    for (size_t n; file && (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
+        content->append(buffer, n);
+    return file && fclose(file) == 0;
 }
 
 // One rewrite in place: the file is empty from the truncation until the write is done.
@@ -42,39 +35,29 @@ static bool Rewrite(const wchar_t* path, const std::string& content) {
 }
 
 int wmain(int argc, wchar_t** argv) {
+    std::string contents[2];
     if (argc != 7)
         return 2;
-    std::string contents[2];
     if (!ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
         return 3;
-    const wchar_t* target = argv[1];
-    const wchar_t* stop = argv[4];
-    std::wstring report = argv[5];
-    unsigned long long limit = wcstoull(argv[6], nullptr, 10);
-
-    unsigned long long start = GetTickCount64();
+    const wchar_t *target = argv[1], *stop = argv[4];
+    unsigned long long limit = wcstoull(argv[6], nullptr, 10), start = GetTickCount64();
     long long rewrites = 0, failures = 0;
     bool told = false;
-    for (long long i = 0;; ++i) {
-        // Looking for the stop file costs a system call: only every 16th round.
-        if (i % 16 == 0 &&
-            (GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES || GetTickCount64() - start >= limit))
-            break;
-        if (Rewrite(target, contents[i % 2]))
-            ++rewrites;
-        else
-            ++failures;
-        if (!told && rewrites > 0)
-            told = WriteWhole(report, "running\n");
+    // Looking for the stop file costs a system call: only every 16th round.
+    for (long long i = 0;
+         i % 16 != 0 || (GetFileAttributesW(stop) == INVALID_FILE_ATTRIBUTES && GetTickCount64() - start < limit);
+         ++i) {
+        ++(Rewrite(target, contents[i % 2]) ? rewrites : failures);
+        told = told || (rewrites > 0 && WriteWhole(argv[5], "running\n"));
     }
     char text[128];
     snprintf(text, sizeof text, "rewrites %lld\nfailures %lld\nmilliseconds %llu\n", rewrites, failures,
              GetTickCount64() - start);
     // The test polls the report file; while it holds it open the rename is refused, so the
     // final report is tried again until it lands.
-    for (int attempt = 0; attempt < 60000; ++attempt, Sleep(1)) {
-        if (WriteWhole(report, text))
+    for (int attempt = 0; attempt < 60000; ++attempt, Sleep(1))
+        if (WriteWhole(argv[5], text))
             return 0;
-    }
     return 1;
 }

@@ -2,15 +2,13 @@
 // Helpers shared by the Windows stand-in and writer programs of the tests.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 inline std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(size_t(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    std::string utf8(text.size() * 3, '\0');
+    utf8.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &utf8[0], int(utf8.size()),
+                                           nullptr, nullptr)));
     return utf8;
 }
 
@@ -18,20 +16,9 @@ inline std::string Utf8(const std::wstring& text) {
 // at the first blank or tab when it is not quoted (the rule the C runtime applies to the
 // program name); the blanks after it are not part of the argument.
 inline std::wstring ArgumentString(const wchar_t* commandLine) {
-    const wchar_t* p = commandLine;
-    if (*p == L'"') {
-        ++p;
-        while (*p && *p != L'"')
-            ++p;
-        if (*p)
-            ++p;
-    } else {
-        while (*p && *p != L' ' && *p != L'\t')
-            ++p;
-    }
-    while (*p == L' ' || *p == L'\t')
-        ++p;
-    return std::wstring(p);
+    const wchar_t *p = commandLine, *close = *p == L'"' ? wcschr(p + 1, L'"') : nullptr;
+    p = close ? close + 1 : *p == L'"' ? p + wcslen(p) : p + wcscspn(p, L" \t");
+    return std::wstring(p + wcsspn(p, L" \t"));
 }
 
 // Writes content under a temporary name, then renames it to path: the file appears whole.

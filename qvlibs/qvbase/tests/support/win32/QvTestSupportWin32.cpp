@@ -1,14 +1,16 @@
-// Test support, Windows: file system helpers on the wide-character calls, independent of
-// the library under test. Paths longer than 200 bytes get the "\\?\" prefix here.
-#include "QvTempDir.h"
-
+// Test support, Windows: the file system on the wide-character calls, independent of the
+// library under test (paths longer than 200 bytes get the "\\?\" prefix here); registry
+// values written with RegCreateKeyExW / RegSetValueExW; the environment through _putenv_s,
+// so that both the C library and started programs see it.
 #include <cstdio>
+#include <cstdlib>
 
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
 #include <winioctl.h>
 
+#include "QvTempDir.h"
 #include "QvTestSystem.h"
 
 namespace {
@@ -45,9 +47,8 @@ bool RemoveWide(const std::wstring& path) {
         return DeleteFileW(path.c_str()) != 0;
     }
     WIN32_FIND_DATAW entry;
-    HANDLE find = (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                      ? INVALID_HANDLE_VALUE
-                      : FindFirstFileW((path + L"\\*").c_str(), &entry);
+    HANDLE find = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? INVALID_HANDLE_VALUE
+                                                              : FindFirstFileW((path + L"\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = entry.cFileName;
@@ -74,8 +75,7 @@ std::string UnixName(const std::wstring& path) {
     return out;
 }
 
-bool RunUnixProgram(const wchar_t* program, const std::string& commandLine, const std::wstring& path,
-                    bool exists) {
+bool RunUnixProgram(const wchar_t* program, const std::string& commandLine, const std::wstring& path, bool exists) {
     std::wstring command = Wide(commandLine, false);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -94,10 +94,8 @@ bool MakeSymlinkUnderWine(const std::wstring& link, const std::wstring& target) 
     std::string unixLink = UnixName(link);
     bool absolute = target.size() > 1 && target[1] == L':';
     std::string unixTarget = absolute ? UnixName(target) : Utf8(target.c_str());
-    for (char& c : unixTarget) {
-        if (!absolute && c == '\\')
-            c = '/';
-    }
+    for (char& c : unixTarget)
+        c = !absolute && c == '\\' ? '/' : c;
     return !unixLink.empty() && !unixTarget.empty() &&
            RunUnixProgram(L"Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", link, true);
 }
@@ -106,6 +104,24 @@ bool MakeSymlinkUnderWine(const std::wstring& link, const std::wstring& target) 
 bool RemoveTreeUnderWine(const std::wstring& path) {
     std::string unixPath = UnixName(path);
     return unixPath.size() >= 8 && RunUnixProgram(L"Z:\\bin\\rm", "/bin/rm -rf \"" + unixPath + "\"", path, false);
+}
+
+// A predefined root key from its handle value (QvSystem::kRegistryRoot...), sign-extended
+// as the system's own definitions are; null for any other value.
+HKEY PredefinedKey(uint32_t root) {
+    bool known = root >= 0x80000000u && root <= 0x80000006u && root != 0x80000004u;
+    return known ? reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root))) : nullptr;
+}
+
+bool SetValue(uint32_t root, const std::string& keyPath, const std::string& valueName, DWORD type, const void* data,
+              DWORD size) {
+    HKEY rootKey = PredefinedKey(root), key = nullptr;
+    if (!rootKey || RegCreateKeyExW(rootKey, Wide(keyPath, false).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                    nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(key, Wide(valueName, false).c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
 }
 }  // namespace
 
@@ -125,8 +141,8 @@ bool MakeUniqueDir(std::string* path) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t name[64];
-        swprintf(name, 64, L"qvtest-%lu-%llu-%u", GetCurrentProcessId(),
-                 (unsigned long long)GetTickCount64(), ++counter);
+        swprintf(name, 64, L"qvtest-%lu-%llu-%u", GetCurrentProcessId(), (unsigned long long)GetTickCount64(),
+                 ++counter);
         std::wstring candidate = std::wstring(base) + name;
         if (CreateDirectoryW(candidate.c_str(), nullptr)) {
             *path = Utf8(candidate.c_str());
@@ -211,16 +227,15 @@ bool MakeSizedFile(const std::string& path, int64_t size) {
 std::string DescribeAccess(const std::string& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
         return "error";
     std::string out;
     void* ace = nullptr;
     for (DWORD i = 0; dacl && i < dacl->AceCount && GetAce(dacl, i, &ace); ++i) {
         ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
         wchar_t* sidText = nullptr;
-        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
-            !ConvertSidToStringSidW(&allowed->SidStart, &sidText))
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !ConvertSidToStringSidW(&allowed->SidStart, &sidText))
             continue;
         char mask[16];
         snprintf(mask, sizeof mask, ":0x%lx", (unsigned long)allowed->Mask);
@@ -237,7 +252,71 @@ std::string GetCurrentDir() {
     return n > 0 && n < 4096 ? Utf8(buffer) : std::string();
 }
 
-bool SetCurrentDir(const std::string& path) {
-    return SetCurrentDirectoryW(Wide(path, false).c_str()) != 0;
-}
+bool SetCurrentDir(const std::string& path) { return SetCurrentDirectoryW(Wide(path, false).c_str()) != 0; }
 }  // namespace QvTestFs
+
+namespace QvTestSystem {
+bool UseRegistryStore(const std::string&) { return true; }
+
+bool WriteRegistryString(uint32_t root, const std::string& keyPath, const std::string& valueName,
+                         const std::string& utf8Value) {
+    std::wstring wide = Wide(utf8Value, false);
+    return SetValue(root, keyPath, valueName, REG_SZ, wide.c_str(), DWORD((wide.size() + 1) * sizeof(wchar_t)));
+}
+
+bool WriteRegistryNumber(uint32_t root, const std::string& keyPath, const std::string& valueName, uint32_t value) {
+    DWORD number = value;
+    return SetValue(root, keyPath, valueName, REG_DWORD, &number, sizeof(number));
+}
+
+bool DeleteRegistryValue(uint32_t root, const std::string& keyPath, const std::string& valueName) {
+    HKEY rootKey = PredefinedKey(root), key = nullptr;
+    if (!rootKey || RegOpenKeyExW(rootKey, Wide(keyPath, false).c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegDeleteValueW(key, Wide(valueName, false).c_str());
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+bool DeleteRegistryTree(uint32_t root, const std::string& keyPath) {
+    HKEY rootKey = PredefinedKey(root);
+    if (!rootKey || keyPath.empty())
+        return false;
+    LONG result = RegDeleteTreeW(rootKey, Wide(keyPath, false).c_str());
+    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
+        RegDeleteKeyW(rootKey, Wide(keyPath, false).c_str());
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+bool SetEnv(const std::string& name, const std::string& value) {
+    // _putenv_s with an empty value would remove the variable; the Win32 block keeps it.
+    if (value.empty())
+        return SetEnvironmentVariableW(Wide(name, false).c_str(), L"") != 0;
+    return _putenv_s(name.c_str(), value.c_str()) == 0;
+}
+
+bool UnsetEnv(const std::string& name) {
+    _putenv_s(name.c_str(), "");
+    return SetEnvironmentVariableW(Wide(name, false).c_str(), nullptr) != 0 || GetLastError() == ERROR_ENVVAR_NOT_FOUND;
+}
+
+std::string GetEnv(const std::string& name, bool* isSet) {
+    const char* value = getenv(name.c_str());
+    if (isSet)
+        *isSet = value != nullptr;
+    return value ? value : "";
+}
+
+std::string GetProgramDir() {
+    wchar_t path[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameW(nullptr, path, DWORD(sizeof(path) / sizeof(path[0])));
+    std::string utf8 = n > 0 && n < sizeof(path) / sizeof(path[0]) ? Utf8(path) : "";
+    return utf8.substr(0, utf8.find_last_of("\\/"));
+}
+
+bool CopyProgram(const std::string& source, const std::string& destination) {
+    return CopyFileW(Wide(source).c_str(), Wide(destination).c_str(), FALSE) != 0;
+}
+
+bool HasUnreapedChild() { return false; }
+}  // namespace QvTestSystem
