@@ -44,11 +44,10 @@ TEST_F(QvBuiTrayMenuTest, LanguageSettingMakesLabelsFrenchUntilTheProgramEnds) {
 }
 
 TEST_F(QvBuiTrayMenuTest, ControlHeldOnceAddsSendLogsForEveryLaterMenu) {
-    ShowQvBuiTrayMenu(mainWindow);
-    SetControlKeyHeld(true);
-    ShowQvBuiTrayMenu(mainWindow);
-    SetControlKeyHeld(false);
-    ShowQvBuiTrayMenu(mainWindow);
+    for (bool held : {false, true, false}) {
+        SetControlKeyHeld(held);
+        ShowQvBuiTrayMenu(mainWindow);
+    }
     ASSERT_EQ(3u, menuShows.size());
     EXPECT_EQ(kAllButSendLogs, menuShows[0].ids);
     EXPECT_EQ((std::vector<UINT>{1, 3, 4, 5, 6, 9, 7, 2, 8}), menuShows[1].ids);
@@ -60,10 +59,10 @@ TEST_F(QvBuiTrayMenuTest, SendLogsLabelShowsTheJobsProgressAsItIs) {
         uint32_t status;  // 0: no record
         uint64_t done, total;
         const char* label;
-    } cases[] = {{0, 0, 0, "Send Logs"},
-                 {1, 30, 100, "Preparing logs (3%)"},
+    } cases[] = {{1, 30, 100, "Preparing logs (3%)"},
                  {2, 50, 100, "Sending logs (55%)"},
-                 {7, 5, 10, "Send Logs"}};
+                 {7, 5, 10, "Send Logs"},
+                 {0, 0, 0, "Send Logs"}};
     QvBuiTray::showSendLogsItem = true;
     for (const Case& c : cases) {
         WriteSendLogsRecord(c.status, c.done, c.total);
@@ -79,5 +78,5 @@ TEST_F(QvBuiTrayMenuTest, EntryThatCannotBeAppendedIsLoggedWithWhatWasPassed) {
     EXPECT_FALSE(qvbuiAppendStrMenuItem(gone, "Plain label", 9, false));
     EXPECT_EQ((std::vector<std::string>{"ERROR: qvbuiAppendStrMenuItem failed to AppendMenu: TrayMenuItem_Help",
                                         "ERROR: qvbuiAppendStrMenuItem failed to AppendMenu: Plain label"}),
-              ReadLogSinceMark());
+              TakeLog());
 }

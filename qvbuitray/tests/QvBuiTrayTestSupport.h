@@ -1,34 +1,18 @@
 #pragma once
-// In-process tests of the tray program. One environment per process provides an install
-// directory (through the registry), a data directory, an English and French interface
-// text, a private temporary folder and a fake clock. The fixture starts each case from
-// the state of a freshly started program, with the modal menu and the launcher replaced
-// by recorders.
+// In-process tests of the tray program: the client installation of QvTestInstallation
+// with the interface text in English and French, the program's state as after a fresh
+// start, and the modal menu and the launcher replaced by recorders.
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-namespace QvBuiTrayTestEnv {
-std::string ControlPanel(const std::string& argument);  // the command line for qvbui.exe
-void WriteHostInfo(const std::string& attributes);      // "" removes the file
-void SetHideIcon(bool hidden);
-void WriteLocaleSetting(const std::string& locale);  // "" removes the settings file
-void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total);  // status 0 removes it
-std::vector<std::string> ReadLogSinceMark();  // messages of the lines written since SetUp
-bool IsIconShown(HWND window);
-bool TakeQuitMessage(int* code);  // true when a quit was pending on this thread
-void SetControlKeyHeld(bool held);
-std::string Utf8(const std::wstring& text);
-}  // namespace QvBuiTrayTestEnv
+#include "QvTestInstallation.h"
 
 // A menu the program would have shown: item ids and labels ("-" for the separator).
 struct QvBuiTrayMenuShow {
     HWND owner;
-    UINT flags;
     std::vector<UINT> ids;
     std::vector<std::string> labels;
 };
@@ -39,9 +23,22 @@ extern std::vector<QvBuiTrayMenuShow> menuShows;
 extern std::vector<std::string> launches;  // command lines
 }  // namespace QvBuiTrayRecord
 
-class QvBuiTrayTest : public ::testing::Test {
+namespace QvBuiTrayTestEnv {
+bool IsIconShown(HWND window);
+bool TakeQuitMessage(int* code);  // true when a quit was pending on this thread
+void SetControlKeyHeld(bool held);
+}  // namespace QvBuiTrayTestEnv
+
+class QvBuiTrayTest : public QvTestInstallation {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    std::string ControlPanel(const std::string& argument) const;  // the command line for qvbui.exe
+    void WriteHostInfo(const std::string& attributes);            // "" removes the file
+    void SetHideIcon(bool hidden) { WriteHostInfo(hidden ? "hide_icon=\"true\"" : ""); }
+    void WriteLocaleSetting(const std::string& locale);  // the whole settings file with this locale
+    void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total);  // status 0 removes it
+
     HWND mainWindow = nullptr;  // a hidden window standing in for the main window
 };

@@ -12,16 +12,13 @@
 
 namespace {
 
-constexpr const wchar_t* kCallsFileName = L"qvbui_calls.txt";
-constexpr const wchar_t* kShowVariable = L"QV_STANDIN_SHOW";
 constexpr UINT kShowMilliseconds = 4000;
-constexpr UINT_PTR kCloseTimer = 1;
 
 std::wstring CallsFilePath() {
     wchar_t module[MAX_PATH * 4];
     DWORD length = GetModuleFileNameW(nullptr, module, DWORD(sizeof(module) / sizeof(module[0])));
     std::wstring path(module, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + kCallsFileName;
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"qvbui_calls.txt";
 }
 
 // One WriteFile of the whole line on a handle opened for appending: lines of stand-ins
@@ -36,60 +33,34 @@ bool AppendLine(const std::wstring& path, const std::string& line) {
     return CloseHandle(file) && ok;
 }
 
-LRESULT CALLBACK ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_TIMER:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-}
-
-void ShowArgument(HINSTANCE instance, const std::wstring& argument) {
-    WNDCLASSEXW windowClass;
-    ZeroMemory(&windowClass, sizeof(windowClass));
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = ShowWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"QvBuiStandIn";
-    RegisterClassExW(&windowClass);
-
-    const int width = 360;
-    const int height = 110;
-    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"QvBuiStandIn", L"qvbui.exe (stand-in)",
-                                  WS_POPUP | WS_CAPTION | WS_BORDER, 40, 40, width, height, nullptr, nullptr,
-                                  instance, nullptr);
+// A captioned white panel (a static control of its own) with the argument in it, until
+// a thread timer, whose message comes with no window, ends the loop.
+void ShowArgument(const std::wstring& argument) {
+    const int width = 360, height = 110;
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"qvbui.exe (stand-in)",
+                                  WS_POPUP | WS_CAPTION | WS_BORDER | SS_WHITERECT, 40, 40, width, height, nullptr,
+                                  nullptr, nullptr, nullptr);
     if (!window)
         return;
     std::wstring text = L"Control panel started with:\n" + (argument.empty() ? L"(no argument)" : argument);
-    HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, 16,
-                                 width - 20, height - 50, window, nullptr, instance, nullptr);
+    HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, 16, width - 20,
+                                 height - 50, window, nullptr, nullptr, nullptr);
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
-    SetTimer(window, kCloseTimer, kShowMilliseconds, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
-    UpdateWindow(window);
-
+    SetTimer(nullptr, 0, kShowMilliseconds, nullptr);
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0 && !(message.message == WM_TIMER && !message.hwnd))
         DispatchMessageW(&message);
-    }
+    DestroyWindow(window);
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     std::wstring argument = ArgumentString(GetCommandLineW());
     bool recorded = AppendLine(CallsFilePath(), Utf8(argument) + "\n");
-
     wchar_t show[8] = {0};
-    if (GetEnvironmentVariableW(kShowVariable, show, 8) > 0 && show[0] != L'\0')
-        ShowArgument(instance, argument);
+    if (GetEnvironmentVariableW(L"QV_STANDIN_SHOW", show, 8) > 0 && show[0] != L'\0')
+        ShowArgument(argument);
     return recorded ? 0 : 1;
 }

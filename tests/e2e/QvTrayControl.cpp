@@ -5,77 +5,35 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-namespace QvTrayControl {
+#include <algorithm>
 
-HWND FindMainWindow() {
-    return FindWindowW(kMainWindowClass, kMainWindowTitle);
-}
+namespace QvTrayControl {
 
 namespace {
 // A window-enumeration callback must use the system's calling convention (stdcall on
 // 32-bit Windows), which a lambda cannot be given.
 BOOL CALLBACK CollectTrayWindow(HWND window, LPARAM context) {
-    wchar_t className[64] = {0};
-    wchar_t title[64] = {0};
+    wchar_t className[64] = {0}, title[64] = {0};
     GetClassNameW(window, className, 64);
     GetWindowTextW(window, title, 64);
     if (lstrcmpW(className, kTrayWindowClass) == 0 && lstrcmpW(title, kTrayWindowTitle) == 0)
         reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
     return TRUE;
 }
-}  // namespace
 
-std::vector<HWND> FindTrayWindows() {
-    // EnumWindows walks the z-order from the top, and a new window starts at the top.
-    std::vector<HWND> windows;
-    EnumWindows(CollectTrayWindow, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
-HWND FindOpenMenu() {
-    HWND menu = nullptr;
-    while ((menu = FindWindowExW(nullptr, menu, kMenuWindowClass, nullptr)) != nullptr) {
-        if (IsWindowVisible(menu))
-            return menu;
-    }
-    return nullptr;
-}
-
-static NOTIFYICONDATAW IconRecord(HWND trayWindow) {
-    NOTIFYICONDATAW record;
-    ZeroMemory(&record, sizeof(record));
+// The shell's answer to an action on the record that names only the icon (window and id).
+bool NotifyIcon(DWORD action, HWND trayWindow) {
+    NOTIFYICONDATAW record = {};
     record.cbSize = sizeof(record);
     record.hWnd = trayWindow;
     record.uID = kIconId;
-    record.uFlags = 0;
-    return record;
+    return trayWindow && Shell_NotifyIconW(action, &record) != FALSE;
 }
 
-bool IconExists(HWND trayWindow) {
-    if (!trayWindow)
-        return false;
-    NOTIFYICONDATAW record = IconRecord(trayWindow);
-    return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+bool PostKey(HWND window, WPARAM key) {
+    return PostMessageW(window, WM_KEYDOWN, key, 1) && PostMessageW(window, WM_KEYUP, key, 0xC0000001);
 }
 
-bool AnyIconExists() {
-    for (HWND window : FindTrayWindows()) {
-        if (IconExists(window))
-            return true;
-    }
-    return false;
-}
-
-bool DeleteIcon(HWND trayWindow) {
-    NOTIFYICONDATAW record = IconRecord(trayWindow);
-    return Shell_NotifyIconW(NIM_DELETE, &record) != FALSE;
-}
-
-bool PostIconMouseMessage(HWND trayWindow, UINT mouseMessage) {
-    return trayWindow && PostMessageW(trayWindow, kIconCallbackMessage, kIconId, mouseMessage);
-}
-
-namespace {
 // Suspends (hold) or resumes every thread of a process; the number of threads reached.
 int HoldThreads(DWORD processId, bool hold) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -97,6 +55,36 @@ int HoldThreads(DWORD processId, bool hold) {
 }
 }  // namespace
 
+HWND FindMainWindow() { return FindWindowW(kMainWindowClass, kMainWindowTitle); }
+
+std::vector<HWND> FindTrayWindows() {
+    // EnumWindows walks the z-order from the top, and a new window starts at the top.
+    std::vector<HWND> windows;
+    EnumWindows(CollectTrayWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+HWND FindOpenMenu() {
+    HWND menu = nullptr;
+    do
+        menu = FindWindowExW(nullptr, menu, kMenuWindowClass, nullptr);
+    while (menu && !IsWindowVisible(menu));
+    return menu;
+}
+
+bool IconExists(HWND trayWindow) { return NotifyIcon(NIM_MODIFY, trayWindow); }
+
+bool AnyIconExists() {
+    std::vector<HWND> windows = FindTrayWindows();
+    return std::any_of(windows.begin(), windows.end(), IconExists);
+}
+
+bool DeleteIcon(HWND trayWindow) { return NotifyIcon(NIM_DELETE, trayWindow); }
+
+bool PostIconMouseMessage(HWND trayWindow, UINT mouseMessage) {
+    return trayWindow && PostMessageW(trayWindow, kIconCallbackMessage, kIconId, mouseMessage);
+}
+
 bool PostIconMouseMessageBurst(HWND trayWindow, const std::vector<UINT>& mouseMessages) {
     DWORD processId = 0;
     if (!trayWindow || !GetWindowThreadProcessId(trayWindow, &processId))
@@ -115,52 +103,24 @@ bool BroadcastTaskbarCreated() {
     return message != 0 && PostMessageW(HWND_BROADCAST, message, 0, 0);
 }
 
-int DownPressesForCommand(int commandId, bool checkForUpdatesShown, bool sendLogsShown) {
-    int presses = 0;
-    const int order[] = {kCommandControlPanel, kCommandHelp,  kCommandCheckForUpdates, kCommandInherit,
-                         kCommandRestoreOptions, kCommandSendLogs, kCommandAbout, kCommandQuit};
-    for (int id : order) {
-        if (id == kCommandCheckForUpdates && !checkForUpdatesShown)
-            continue;
-        if (id == kCommandSendLogs && !sendLogsShown)
-            continue;
-        ++presses;
-        if (id == commandId)
-            return presses;
-    }
-    return 0;
+bool ChooseMenuCommand(HWND menu, int commandId) {
+    const int order[] = {kCommandControlPanel,   kCommandHelp,  kCommandCheckForUpdates, kCommandInherit,
+                         kCommandRestoreOptions, kCommandAbout, kCommandQuit};
+    const int entries = int(sizeof(order) / sizeof(order[0]));
+    int presses = int(std::find(order, order + entries, commandId) - order) + 1;
+    bool posted = menu && presses <= entries;
+    for (int i = 0; posted && i < presses; ++i)
+        posted = PostKey(menu, VK_DOWN);
+    return posted && PostKey(menu, VK_RETURN);
 }
 
-static bool PostKey(HWND window, WPARAM key) {
-    return PostMessageW(window, WM_KEYDOWN, key, 1) && PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
-bool ChooseMenuEntry(HWND menu, int downPresses) {
-    if (!menu || downPresses <= 0)
-        return false;
-    for (int i = 0; i < downPresses; ++i) {
-        if (!PostKey(menu, VK_DOWN))
-            return false;
-    }
-    return PostKey(menu, VK_RETURN);
-}
-
-bool CancelMenu(HWND menu) {
-    return menu && PostKey(menu, VK_ESCAPE);
-}
-
-HWND WaitForMainWindow(DWORD timeoutMs) {
-    HWND window = nullptr;
-    WaitUntil(timeoutMs, [&] { return (window = FindMainWindow()) != nullptr; });
-    return window;
-}
+bool CancelMenu(HWND menu) { return menu && PostKey(menu, VK_ESCAPE); }
 
 HWND WaitForTrayWindow(DWORD timeoutMs) {
     HWND window = nullptr;
     WaitUntil(timeoutMs, [&] {
         std::vector<HWND> windows = FindTrayWindows();
-        window = windows.empty() ? nullptr : windows.front();
-        return window != nullptr;
+        return (window = windows.empty() ? nullptr : windows.front()) != nullptr;
     });
     return window;
 }
@@ -171,16 +131,8 @@ HWND WaitForMenu(DWORD timeoutMs) {
     return menu;
 }
 
-bool WaitForMenuClosed(DWORD timeoutMs) {
-    return WaitUntil(timeoutMs, [] { return FindOpenMenu() == nullptr; });
-}
-
 bool WaitForIcon(bool present, DWORD timeoutMs) {
     return WaitUntil(timeoutMs, [&] { return AnyIconExists() == present; });
-}
-
-bool WaitForMainWindowGone(DWORD timeoutMs) {
-    return WaitUntil(timeoutMs, [] { return FindMainWindow() == nullptr; });
 }
 
 }  // namespace QvTrayControl

@@ -20,7 +20,7 @@ constexpr UINT kIconId = 110;
 constexpr UINT kIconCallbackMessage = WM_USER + 1;  // 1025
 constexpr WPARAM kExitCommand = 105;
 
-// Menu command ids in menu order, top to bottom (2 is the separator).
+// Menu command ids in menu order, top to bottom (the separator before Quit is 2).
 constexpr int kCommandControlPanel = 1;
 constexpr int kCommandHelp = 3;
 constexpr int kCommandCheckForUpdates = 4;
@@ -28,7 +28,6 @@ constexpr int kCommandInherit = 5;
 constexpr int kCommandRestoreOptions = 6;
 constexpr int kCommandAbout = 7;
 constexpr int kCommandQuit = 8;
-constexpr int kCommandSendLogs = 9;
 
 // Main window of the tray program, or null.
 HWND FindMainWindow();
@@ -56,12 +55,11 @@ bool PostIconMouseMessageBurst(HWND trayWindow, const std::vector<UINT>& mouseMe
 // Broadcasts the message the shell sends when the taskbar is (re)created.
 bool BroadcastTaskbarCreated();
 
-// Number of VK_DOWN presses that select a command in a freshly opened menu: the first
-// press selects the first entry, the separator is skipped. 0 for an id not in the menu.
-int DownPressesForCommand(int commandId, bool checkForUpdatesShown, bool sendLogsShown);
-// Selects an entry of the open menu by key presses and confirms it. Keys are posted,
-// not sent: the menu's modal loop reads them from its queue like real key strokes.
-bool ChooseMenuEntry(HWND menu, int downPresses);
+// Chooses a command of the freshly opened menu (Check for Updates shown, Send Logs not)
+// with down keys (the first selects the first entry, the separator is skipped) and
+// Enter. Keys are posted, not sent: the menu's modal loop reads them from its queue like
+// real key strokes. False for an id not in that menu.
+bool ChooseMenuCommand(HWND menu, int commandId);
 // Closes the open menu without a choice.
 bool CancelMenu(HWND menu);
 
@@ -78,12 +76,8 @@ bool WaitUntil(DWORD timeoutMs, Condition condition) {
     }
 }
 
-HWND WaitForMainWindow(DWORD timeoutMs);
-HWND WaitForTrayWindow(DWORD timeoutMs);
+HWND WaitForTrayWindow(DWORD timeoutMs);  // the newest
 HWND WaitForMenu(DWORD timeoutMs);
-bool WaitForMenuClosed(DWORD timeoutMs);
-bool WaitForIcon(bool present, DWORD timeoutMs);
-// Waits for the main window to disappear (the program ended).
-bool WaitForMainWindowGone(DWORD timeoutMs);
+bool WaitForIcon(bool present, DWORD timeoutMs);  // of any tray window
 
 }  // namespace QvTrayControl
