@@ -1,9 +1,11 @@
-// Containers and output: QvHashTable against std::unordered_set, QvString growth by
-// appending against std::string, and WriteLogLine (open, append, close per line) against
-// fprintf to a file kept open.
+// Allocation through the memory seam against the C allocator called directly, containers
+// and output: QvHashTable against std::unordered_set, QvString growth by appending
+// against std::string, and WriteLogLine (open, append, close per line) against fprintf to
+// a file kept open.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include "QvBenchData.h"
 #include "qvbase/QvHashTable.h"
 #include "qvbase/QvLog.h"
+#include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
 
 namespace {
@@ -107,8 +110,39 @@ void LogFprintf(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()));
 }
 
+// 64 blocks of snippet-like sizes made and released per iteration, in the order a
+// vector of strings is filled and cleared.
+const size_t kBlockCount = 64;
+size_t BlockSize(size_t i) { return 16 + (i * 37) % 112; }
+
+void AllocQvbase(benchmark::State& state) {
+    void* blocks[kBlockCount];
+    for (auto _ : state) {
+        for (size_t i = 0; i < kBlockCount; ++i)
+            blocks[i] = QvPlatform::Malloc(BlockSize(i));
+        benchmark::DoNotOptimize(blocks);
+        for (size_t i = 0; i < kBlockCount; ++i)
+            QvPlatform::Free(blocks[i]);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations() * kBlockCount));
+}
+
+void AllocC(benchmark::State& state) {
+    void* blocks[kBlockCount];
+    for (auto _ : state) {
+        for (size_t i = 0; i < kBlockCount; ++i)
+            blocks[i] = malloc(BlockSize(i));
+        benchmark::DoNotOptimize(blocks);
+        for (size_t i = 0; i < kBlockCount; ++i)
+            free(blocks[i]);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations() * kBlockCount));
+}
+
 }  // namespace
 
+BENCHMARK(AllocQvbase)->Name("alloc/64blocks/qvbase");
+BENCHMARK(AllocC)->Name("alloc/64blocks/malloc");
 BENCHMARK(HashQvbase)->Name("hash/10000keys/qvbase")->Arg(10000);
 BENCHMARK(HashQvbase)->Name("hash/10000keys/qvbase-500buckets")->Arg(500);
 BENCHMARK(HashStd)->Name("hash/10000keys/std");

@@ -84,6 +84,8 @@ def main():
         rows.append(("Settings read, cost per folder 9999 / 1000", "", "", "%.2f" % growth,
                      "~1 (linear), <= 1.5", "yes" if growth <= 1.5 else "NO"))
 
+    ratio_row("Malloc/Free through the seam, 64 blocks / malloc", "alloc/64blocks/qvbase",
+              "alloc/64blocks/malloc", 1.05, "<= 1.05")
     ratio_row("QvHashTable 10000 keys (10000 buckets) / unordered_set", "hash/10000keys/qvbase/10000",
               "hash/10000keys/std", None, "-")
     ratio_row("QvHashTable 10000 keys (500 buckets) / unordered_set",
