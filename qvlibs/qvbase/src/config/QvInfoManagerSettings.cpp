@@ -82,6 +82,19 @@ bool ReadSettingsText(const QvString* path, QvString* text) {
     return false;
 }
 
+// Reads two attributes of an element; *found tells which the element holds. False, with
+// a line naming the element, when a found attribute lost its text to a failed allocation.
+bool ReadAttributePair(const char* snippet, const char* firstName, QvString* first, bool* firstFound,
+                       const char* secondName, QvString* second, bool* secondFound, const char* skipping) {
+    *firstFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, firstName, first);
+    *secondFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, secondName, second);
+    if ((*firstFound && !HasBuffer(first)) || (*secondFound && !HasBuffer(second))) {
+        LogParts(kOutOfMemoryPrefix, skipping, snippet);
+        return false;
+    }
+    return true;
+}
+
 void ReadBlockedNetworks(const QvString& text, ControlPanelSettings& settings) {
     QvStringVector snippets;
     GetElements(&text, "qvblocked_network", kOutOfMemoryPrefix, &snippets);
@@ -101,12 +114,11 @@ void ReadBlockedNetworks(const QvString& text, ControlPanelSettings& settings) {
     QvString name;
     for (int32_t i = 0; i < snippets.GetCount(); i++) {
         const char* snippet = snippets.GetAt(i)->GetText();
-        bool macFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "blocked_network_mac_addr", &mac);
-        bool nameFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "blocked_network_name", &name);
-        if ((macFound && !HasBuffer(&mac)) || (nameFound && !HasBuffer(&name))) {
-            LogParts(kOutOfMemoryPrefix, "skipping qvblocked_network=", snippet);
+        bool macFound = false;
+        bool nameFound = false;
+        if (!ReadAttributePair(snippet, "blocked_network_mac_addr", &mac, &macFound, "blocked_network_name", &name,
+                               &nameFound, "skipping qvblocked_network="))
             continue;
-        }
         if (!macFound) {
             LogParts(kBlockedNetworkErrorPrefix, "no blocked_network_mac_addr=", snippet);
             continue;
@@ -208,12 +220,11 @@ void ReadVolumes(const QvString& text, const QvString& hguid, ControlPanelSettin
     QvString mountPoint;
     for (int32_t i = 0; i < snippets.GetCount(); i++) {
         const char* snippet = snippets.GetAt(i)->GetText();
-        bool guidFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "qvVolumeGuid", &guid);
-        bool mountPointFound = QvFile::GetUniqueStrAttrFromXmlSnippet(snippet, "mountPointPath", &mountPoint);
-        if ((guidFound && !HasBuffer(&guid)) || (mountPointFound && !HasBuffer(&mountPoint))) {
-            LogParts(kOutOfMemoryPrefix, "skipping qvvolume=", snippet);
+        bool guidFound = false;
+        bool mountPointFound = false;
+        if (!ReadAttributePair(snippet, "qvVolumeGuid", &guid, &guidFound, "mountPointPath", &mountPoint,
+                               &mountPointFound, "skipping qvvolume="))
             continue;
-        }
         if (!guidFound) {
             LogParts(kVolumeErrorPrefix, "bogus <qvvolume ... /> tag in qvinfo.xml no vGuid: ", snippet);
             continue;
