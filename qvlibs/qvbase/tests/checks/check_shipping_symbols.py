@@ -1,22 +1,25 @@
 #!/usr/bin/env python3
 """Checks that a shipping program carries none of the test machinery.
 
-  check_shipping_symbols.py --nm NM PROGRAM TEST-ARCHIVE [TEST-ARCHIVE ...]
+  check_shipping_symbols.py [--expect-leak] --nm NM PROGRAM TEST-ARCHIVE [TEST-ARCHIVE ...]
 
 Fails when the program's symbol table holds a symbol that a test-support archive defines
-(the platform stand-ins, the state resets), or any symbol of a "...Test" namespace."""
+(the platform stand-ins, the state resets), or any symbol of a "...Test" namespace. With --expect-leak it succeeds only when it finds
+them (run against a test program, to prove that the check sees what it looks for)."""
 import re
 import subprocess
 import sys
 
 
-def symbols(nm, path, defined_only):
-    args = [nm, "-P"] + (["--defined-only"] if defined_only else []) + [path]
-    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
+def symbols(nm, path, global_only):
+    """The defined symbols (only the global ones when global_only) of a program or archive."""
+    out = subprocess.run([nm, "-P", "--defined-only", path], check=True, capture_output=True, text=True).stdout
     found = set()
     for line in out.splitlines():
         fields = line.split()
-        if len(fields) >= 2 and not line.endswith(":") and fields[1] not in ("U", "w", "v"):
+        if len(fields) < 2 or line.endswith(":"):
+            continue
+        if not global_only or fields[1] in "TDBRCGS":
             found.add(fields[0])
     return found
 
@@ -27,19 +30,25 @@ def demangled(nm, path):
 
 
 def main(argv):
+    expect_leak = argv[:1] == ["--expect-leak"]
+    if expect_leak:
+        argv = argv[1:]
     if len(argv) < 4 or argv[0] != "--nm":
         print(__doc__, file=sys.stderr)
         return 2
     nm, program, archives = argv[1], argv[2], argv[3:]
-    shipped = symbols(nm, program, True)
+    shipped = symbols(nm, program, False)
     test_defined = set()
     for archive in archives:
         test_defined |= symbols(nm, archive, True)
     # Standard-library instances, compiler helpers and section labels are in both by nature.
-    shared = ("_ZSt", "_ZNSt", "_ZNKSt", "_ZN9__gnu_cxx", "__", ".", "_GLOBAL__")
+    shared = ("_ZSt", "_ZNSt", "_ZNKSt", "_ZN9__gnu_cxx", "__", ".", "_GLOBAL__", "GCC_except_table")
     test_defined = {s for s in test_defined if not s.startswith(shared)}
     leaked = sorted(shipped & test_defined)
     namespaces = sorted(n for n in demangled(nm, program) if re.match(r"^\w+Test::", n))
+    if expect_leak:
+        print("check_shipping_symbols: %s: %d test-support symbols, %d test hooks" % (program, len(leaked), len(namespaces)))
+        return 0 if leaked and namespaces else 1
     for name in leaked:
         print("check_shipping_symbols: %s carries the test-support symbol %s" % (program, name))
     for name in namespaces:
