@@ -4,22 +4,19 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "QvTestPlatform.h"
 
 namespace {
-
+using Numbers = std::vector<long long>;
 void InsertText(QvHashTable& table, const char* key) { table.Insert(key, int32_t(strlen(key))); }
 bool ContainsText(const QvHashTable& table, const char* key) { return table.Contains(key, int32_t(strlen(key))); }
 std::string NumberedKey(int n) { return "type" + std::to_string(1000 + n); }
 int released;
-
-class QvHashTableMemory : public ::testing::Test {
-protected:
-    void TearDown() override { QvPlatformTest::FailAllocationNumber(0); }
-};
+struct QvHashTableMemory : ::testing::Test { void TearDown() override { QvPlatformTest::FailAllocationNumber(0); } };
 
 TEST(QvHashTable, HashKeyIsTheComplementOfTheStandardCrc32AndThePoolFollowsTheBucketCount) {
     struct Case { const char* key; int32_t length; uint32_t expected; };
@@ -28,36 +25,25 @@ TEST(QvHashTable, HashKeyIsTheComplementOfTheStandardCrc32AndThePoolFollowsTheBu
                           {"abcdef", 3, ~0x352441C2u},  // only length bytes count
                           {"", 0, 0xFFFFFFFFu}, {"abc", -1, 0xFFFFFFFFu}, {nullptr, 5, 0xFFFFFFFFu}})
         EXPECT_EQ(c.expected, QvHashTable::HashKey(c.key, c.length)) << (c.key ? c.key : "(null)");
-    struct Pool { int32_t buckets, poolSize; };
-    for (const Pool& c : {Pool{50, 4600}, {500, 46000}, {10, 4000}, {0, 4000}, {1200000, 100000000}}) {
-        QvHashTable table(c.buckets);
-        EXPECT_EQ(c.poolSize, table.GetPoolSize()) << c.buckets << " buckets";
-        EXPECT_TRUE(table.IsAllInPool());
+    for (auto c : {std::pair<int32_t, int32_t>{50, 4600}, {500, 46000}, {10, 4000}, {0, 4000}, {1200000, 100000000}}) {
+        QvHashTable table(c.first);
+        EXPECT_TRUE(table.GetPoolSize() == c.second && table.IsAllInPool()) << c.first << ": " << table.GetPoolSize();
     }
 }
 
 TEST(QvHashTable, MatchesExactlyTheFirstLengthBytesAndCountsDuplicatesAndCollisions) {
-    QvHashTable table(50);
+    QvHashTable table(50), one(1);
     table.Insert("mp3player", 3);
-    EXPECT_TRUE(ContainsText(table, "mp3"));
-    EXPECT_TRUE(table.Contains("mp3x", 3));
-    for (const char* absent : {"mp", "mp3player", "MP3", ""})
-        EXPECT_FALSE(ContainsText(table, absent)) << absent;
+    EXPECT_TRUE(ContainsText(table, "mp3") && table.Contains("mp3x", 3));
+    for (const char* absent : {"mp", "mp3player", "MP3", ""}) EXPECT_FALSE(ContainsText(table, absent)) << absent;
     EXPECT_FALSE(table.Contains("mp3", -1));
     table.Insert(nullptr, 7), table.Insert("", 0), table.Insert("x", -1);
-    EXPECT_EQ(2, table.GetEntryCount());
-    EXPECT_TRUE(table.Contains(nullptr, 0));
-
-    QvHashTable one(1);
-    for (const char* key : {"a", "b", "c", "b"})
-        InsertText(one, key);
-    EXPECT_EQ(3, one.GetEntryCount());
-    EXPECT_EQ(2, one.GetCollisionCount());
-    for (const char* key : {"a", "b", "c"})
-        EXPECT_TRUE(ContainsText(one, key)) << key;
+    EXPECT_TRUE(table.GetEntryCount() == 2 && table.Contains(nullptr, 0));
+    for (const char* key : {"a", "b", "c", "b"}) InsertText(one, key);
+    EXPECT_TRUE(ContainsText(one, "a") && ContainsText(one, "b") && ContainsText(one, "c"));
+    EXPECT_EQ((Numbers{3, 2}), (Numbers{one.GetEntryCount(), one.GetCollisionCount()}));
     one.Clear();
-    EXPECT_EQ(0, one.GetCollisionCount());
-    EXPECT_EQ(0, one.GetEntryCount());
+    EXPECT_EQ((Numbers{0, 0}), (Numbers{one.GetEntryCount(), one.GetCollisionCount()}));
 }
 
 TEST(QvHashTable, DuplicateKeysTakeNoPoolAndReleaseTheOldValue) {
@@ -67,15 +53,11 @@ TEST(QvHashTable, DuplicateKeysTakeNoPoolAndReleaseTheOldValue) {
         table.SetReleaseValue([](int32_t value) { released += value; });
         InsertText(table, "jpg");
         int32_t used = table.GetPoolUsed();
-        EXPECT_EQ(0, used % 4);
         InsertText(table, "jpg");
-        EXPECT_EQ(1, table.GetEntryCount());
-        EXPECT_EQ(1, table.GetSecondEntryCount());
-        EXPECT_EQ(used, table.GetPoolUsed());
-        EXPECT_EQ(1, released);
+        EXPECT_EQ((Numbers{0, 1, 1, used, 1}), (Numbers{used % 4, table.GetEntryCount(), table.GetSecondEntryCount(),
+                                                           table.GetPoolUsed(), released}));
         table.Clear();
-        EXPECT_EQ(2, released);
-        EXPECT_FALSE(ContainsText(table, "jpg"));
+        EXPECT_TRUE(released == 2 && !ContainsText(table, "jpg"));
         InsertText(table, "a"), InsertText(table, "b");
     }
     EXPECT_EQ(4, released) << "the destructor releases the values left";
@@ -87,55 +69,43 @@ TEST(QvHashTable, KeysGoToTheHeapOnceThePoolRunsOut) {
     for (int n = 0; n < 400; n++) {
         long long before = QvPlatformTest::GetAllocationCount();
         InsertText(table, NumberedKey(n).c_str());
-        if (firstHeapKey < 0 && !table.IsAllInPool())
-            firstHeapKey = n;
+        if (firstHeapKey < 0 && !table.IsAllInPool()) firstHeapKey = n;
         ASSERT_EQ(firstHeapKey < 0 ? 0 : 2, QvPlatformTest::GetAllocationCount() - before) << "key " << n;
     }
     ASSERT_GT(firstHeapKey, 50);
     EXPECT_LE(table.GetPoolUsed() + 5, table.GetPoolSize());
-    for (int n = 0; n < 400; n++)
-        ASSERT_TRUE(ContainsText(table, NumberedKey(n).c_str())) << n;
+    for (int n = 0; n < 400; n++) ASSERT_TRUE(ContainsText(table, NumberedKey(n).c_str())) << n;
     table.Clear();  // frees the heap nodes one by one (the leak checker watches); the pool is reused
-    EXPECT_EQ(0, table.GetPoolUsed());
-    EXPECT_FALSE(ContainsText(table, NumberedKey(399).c_str()));
-    EXPECT_FALSE(table.IsAllInPool());
+    EXPECT_TRUE(table.GetPoolUsed() == 0 && !ContainsText(table, NumberedKey(399).c_str()) && !table.IsAllInPool());
     InsertText(table, "doc");
     EXPECT_GT(table.GetPoolUsed(), 0);
-    for (int n = 0; n < 400; n++)  // heap keys left in the table are freed by the destructor
-        InsertText(table, NumberedKey(n).c_str());
+    for (int n = 0; n < 400; n++) InsertText(table, NumberedKey(n).c_str());  // the destructor frees the heap keys
 }
 
 TEST_F(QvHashTableMemory, FallsBackWhenMemoryIsShort) {
     QvPlatformTest::FailAllocationNumber(1);
     QvHashTable fallback(40000000);
-    EXPECT_EQ(100000, fallback.GetBucketCount());
-    EXPECT_EQ(9200000, fallback.GetPoolSize());
     InsertText(fallback, "txt");
-    EXPECT_TRUE(ContainsText(fallback, "txt"));
-
+    EXPECT_EQ((Numbers{100000, 9200000, 1}),
+              (Numbers{fallback.GetBucketCount(), fallback.GetPoolSize(), ContainsText(fallback, "txt")}));
     QvPlatformTest::FailAllAllocations(true);
     QvHashTable none(50);
     QvPlatformTest::FailAllAllocations(false);
-    EXPECT_FALSE(none.HasBuckets());
     InsertText(none, "txt");
-    EXPECT_FALSE(ContainsText(none, "txt"));
+    EXPECT_FALSE(none.HasBuckets() || ContainsText(none, "txt"));
     none.Clear();
-
     QvPlatformTest::FailAllocationNumber(2);  // the bucket array succeeds, the pool fails
     QvHashTable table(50);
     EXPECT_EQ(0, table.GetPoolSize());
     for (long long failing : {1, 2}) {  // the heap node, then the key copy
         QvPlatformTest::FailAllocationNumber(failing);
         InsertText(table, "tmp");
-        EXPECT_EQ(0, table.GetEntryCount()) << "allocation " << failing;
-        EXPECT_TRUE(table.IsAllInPool());
+        EXPECT_TRUE(table.GetEntryCount() == 0 && table.IsAllInPool()) << "allocation " << failing;
     }
     InsertText(table, "bak");
-    EXPECT_FALSE(table.IsAllInPool());
-    EXPECT_TRUE(ContainsText(table, "bak"));
-
-    EXPECT_EQ(nullptr, table.GetName());
+    EXPECT_TRUE(!table.IsAllInPool() && ContainsText(table, "bak"));
     char name[] = "excludefiletypes";
+    EXPECT_EQ(nullptr, table.GetName());
     table.SetName(name);
     name[0] = 'X';
     EXPECT_STREQ("excludefiletypes", table.GetName());

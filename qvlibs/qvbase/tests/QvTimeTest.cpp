@@ -18,25 +18,18 @@ std::string Format(int64_t millis) {
     FormatTimeMillis(buffer, millis);
     return buffer;
 }
-
 // A zone 14 hours east of UTC: any use of local time shows in the day and the hour.
-class QvTimeFarZone : public ::testing::Test {
-protected:
-    void SetUp() override {
-        static char zone[] = "TZ=XYZ-14";
-        putenv(zone);
-        tzset();
-    }
+struct QvTimeFarZone : ::testing::Test {
+    void SetUp() override { static char zone[] = "TZ=XYZ-14"; putenv(zone), tzset(); }
     void TearDown() override { QvPlatformTest::UseRealClock(); }
 };
 }  // namespace
 
 TEST_F(QvTimeFarZone, FormatsUtcFieldsWithoutRoundingAndReadsTheClockInWholeMilliseconds) {
-    struct Case { int64_t millis; const char* text; };
-    for (const Case& c : {Case{0, "1970-01-01 00:00:00"}, {86399999, "1970-01-01 23:59:59"},
-                          {1709208000000, "2024-02-29 12:00:00"}, {1709164800000 - 1, "2024-02-28 23:59:59"},
-                          {4102444800000, "2100-01-01 00:00:00"}})
-        EXPECT_EQ(c.text, Format(c.millis)) << "for " << c.millis;
+    for (auto c : {std::pair<int64_t, const char*>{0, "1970-01-01 00:00:00"}, {86399999, "1970-01-01 23:59:59"},
+                   {1709208000000, "2024-02-29 12:00:00"}, {1709164800000 - 1, "2024-02-28 23:59:59"},
+                   {4102444800000, "2100-01-01 00:00:00"}})
+        EXPECT_EQ(c.second, Format(c.first)) << "for " << c.first;
     QvPlatformTest::SetFakeFileTime((1709208000123ULL + 11644473600000ULL) * 10000 + 9999);
     EXPECT_EQ(1709208000123, GetCurrentTimeMillis()) << "sub-millisecond ticks dropped";
     QvPlatformTest::AdvanceFakeClockMillis(-1000);

@@ -12,27 +12,23 @@
 #include "QvTestPlatform.h"
 
 namespace {
-
-std::vector<std::string> MountPoints(const QvVolumeInfoList& list) {
-    std::vector<std::string> paths;
-    for (int32_t i = 0; i < list.GetCount(); i++)
-        paths.push_back(list.GetAt(i)->GetMountPointText());
+using Texts = std::vector<std::string>;
+Texts MountPoints(const QvVolumeInfoList& list) {
+    Texts paths;
+    for (int32_t i = 0; i < list.GetCount(); i++) paths.push_back(list.GetAt(i)->GetMountPointText());
     return paths;
 }
-void Fill(QvVolumeInfoList& list, const std::vector<std::string>& mountPoints) {
-    for (const std::string& path : mountPoints)
-        list.AddNew()->SetMountPointPath(path.c_str());
+void Fill(QvVolumeInfoList& list, const Texts& mountPoints) {
+    for (const std::string& path : mountPoints) list.AddNew()->SetMountPointPath(path.c_str());
 }
 // Type code, GUID, HGUID, mount point and the settings flag of a record.
 std::string Fields(const QvVolumeInfo& v) {
     return std::string(v.typeCode) + "|" + v.volumeGuid + "|" + v.hguid + "|" + v.GetMountPointText() +
            (v.fromSettings ? "|settings" : "");
 }
-class QvVolumeInfoListMemory : public ::testing::Test {
-protected:
+struct QvVolumeInfoListMemory : ::testing::Test {
     void TearDown() override { QvPlatformTest::FailAllocationNumber(0); }
 };
-
 }  // namespace
 
 TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndFixedFieldsKeepWhatFits) {
@@ -50,23 +46,21 @@ TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndFixedFieldsKeepWhatFits) {
 
 TEST(QvVolumeInfoList, CapacityGrowsInStepsOfTenAfterFiveAndClearKeepsSpares) {
     QvVolumeInfoList list, reserved;
-    EXPECT_EQ(5, list.GetCapacity());
-    const struct { int added; int capacity; } steps[] = {{5, 5}, {6, 15}, {14, 15}, {15, 25}, {25, 35}};
-    int added = 0;
-    for (const auto& step : steps) {
-        for (; added < step.added; added++)
-            ASSERT_NE(nullptr, list.AddNew());
-        EXPECT_EQ(step.capacity, list.GetCapacity()) << "after " << step.added << " records";
-        EXPECT_EQ(step.added, list.GetCount());
+    std::vector<std::pair<int, int32_t>> growths;  // record number, capacity after adding it
+    for (int n = 1; n <= 25; n++) {
+        int32_t before = list.GetCapacity();
+        ASSERT_NE(nullptr, list.AddNew());
+        if (list.GetCapacity() != before) growths.push_back({n, list.GetCapacity()});
     }
-    for (int32_t i = 0; i < list.GetCapacity(); i++)
-        EXPECT_NE(nullptr, list.GetSlot(i)) << "slot " << i;
+    EXPECT_EQ((std::vector<std::pair<int, int32_t>>{{6, 15}, {15, 25}, {25, 35}}), growths);
+    EXPECT_EQ(25, list.GetCount());
+    for (int32_t i = 0; i < list.GetCapacity(); i++) EXPECT_NE(nullptr, list.GetSlot(i)) << "slot " << i;
     EXPECT_FALSE(reserved.Reserve(-1));
     EXPECT_TRUE(reserved.Reserve(40) && reserved.GetCapacity() == 45);
     EXPECT_TRUE(reserved.Reserve(7) && reserved.GetCapacity() == 45);
     // Cleared records stay as spares, handed out again unchanged.
-    list.GetAt(0)->SetMountPointPath("C:\\");
     QvVolumeInfo* first = list.GetAt(0);
+    first->SetMountPointPath("C:\\");
     list.Clear();
     EXPECT_EQ(0, list.GetCount());
     EXPECT_EQ(first, list.AddNew());
@@ -76,25 +70,21 @@ TEST(QvVolumeInfoList, CapacityGrowsInStepsOfTenAfterFiveAndClearKeepsSpares) {
 TEST_F(QvVolumeInfoListMemory, RemoveAtMovesLaterRecordsDownAndPutsAFreshOneAtTheEnd) {
     QvVolumeInfoList list, empty;
     Fill(list, {"A:\\", "B:\\", "C:\\", "D:\\"});
-    QvVolumeInfo* third = list.GetAt(2);
-    QvVolumeInfo* spare = list.GetSlot(4);
-    for (int32_t index : {4, 5, -1, 100})
-        list.RemoveAt(index);
-    EXPECT_EQ(4, list.GetCount()) << "outside the used records nothing moves";
-    EXPECT_EQ(spare, list.GetSlot(4));
+    QvVolumeInfo *third = list.GetAt(2), *spare = list.GetSlot(4);
+    for (int32_t index : {4, 5, -1, 100}) list.RemoveAt(index);
+    EXPECT_TRUE(list.GetCount() == 4 && list.GetSlot(4) == spare) << "outside the used records nothing moves";
     list.GetAt(0)->SetTypeCode("gm");
     list.RemoveAt(0);
-    EXPECT_EQ((std::vector<std::string>{"B:\\", "C:\\", "D:\\"}), MountPoints(list));
-    EXPECT_EQ(third, list.GetAt(1));
+    EXPECT_EQ((Texts{"B:\\", "C:\\", "D:\\"}), MountPoints(list));
     QvVolumeInfo* fresh = list.GetSlot(3);
     ASSERT_NE(nullptr, fresh);
-    EXPECT_NE(third, fresh);
+    EXPECT_TRUE(list.GetAt(1) == third && fresh != third);
     EXPECT_EQ("un|||", Fields(*fresh));
     // Without memory for a fresh record the removed one, reset, becomes the spare.
     QvVolumeInfo* removed = list.GetAt(0);
     QvPlatformTest::FailAllocationNumber(1);
     list.RemoveAt(0);
-    EXPECT_EQ((std::vector<std::string>{"C:\\", "D:\\"}), MountPoints(list));
+    EXPECT_EQ((Texts{"C:\\", "D:\\"}), MountPoints(list));
     EXPECT_EQ(removed, list.GetSlot(2));
     EXPECT_EQ("un|||", Fields(*removed));
     empty.RemoveAt(0);
@@ -105,15 +95,13 @@ TEST(QvVolumeInfoList, SortsByMountPointComparingFoldedBytesAsSigned) {
     QvVolumeInfoList list;
     Fill(list, {"D:\\data\\", "C:\\A\\", "c:\\"});
     list.SortByMountPoint();
-    EXPECT_EQ((std::vector<std::string>{"c:\\", "C:\\A\\", "D:\\data\\"}), MountPoints(list));
+    EXPECT_EQ((Texts{"c:\\", "C:\\A\\", "D:\\data\\"}), MountPoints(list));
     // Bytes from 0x80 on sort before ASCII; '[' lies between 'Z' and 'a', so folding decides.
     const struct { const char* a; const char* b; int expected; } cases[] = {
         {"C:\\X\\", "c:\\x\\", 0}, {"\xC3\xA9:\\", "a:\\", -1}, {"[", "A", -1}, {"b", "A", 1}};
     for (const auto& c : cases) {
-        QvVolumeInfo a, b;
-        a.SetMountPointPath(c.a);
-        b.SetMountPointPath(c.b);
-        QvVolumeInfo *slotA = &a, *slotB = &b;
+        QvVolumeInfo a, b, *slotA = &a, *slotB = &b;
+        a.SetMountPointPath(c.a), b.SetMountPointPath(c.b);
         EXPECT_EQ(c.expected, QvVolumeInfoList::CompareByMountPoint(&slotA, &slotB)) << c.a << " vs " << c.b;
         EXPECT_EQ(-c.expected, QvVolumeInfoList::CompareByMountPoint(&slotB, &slotA)) << c.b << " vs " << c.a;
     }
@@ -126,10 +114,7 @@ TEST_F(QvVolumeInfoListMemory, FailedGrowthLeavesAnEmptyListThatRecovers) {
         QvPlatformTest::FailAllocationNumber(failing);
         EXPECT_EQ(nullptr, list.AddNew()) << failing;
         QvPlatformTest::FailAllocationNumber(0);
-        EXPECT_EQ(0, list.GetCount());
-        EXPECT_EQ(0, list.GetCapacity());
-        EXPECT_EQ(nullptr, list.GetSlot(0));
-        EXPECT_NE(nullptr, list.AddNew());
-        EXPECT_EQ(5, list.GetCapacity());
+        EXPECT_TRUE(list.GetCount() == 0 && list.GetCapacity() == 0 && list.GetSlot(0) == nullptr) << failing;
+        EXPECT_TRUE(list.AddNew() && list.GetCapacity() == 5) << failing;
     }
 }
