@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "QvTrayControl.h"
@@ -111,7 +112,7 @@ int Menus(int count) {
         }
         latencies.push_back(NowMs() - posted);
         CancelMenu(menu);
-        if (!WaitForMenuClosed(5000)) {
+        if (!WaitUntil(5000, [] { return FindOpenMenu() == nullptr; })) {
             std::printf("error the menu did not close at opening %d\n", i + 1);
             return 1;
         }
@@ -133,7 +134,7 @@ int wmain(int argc, wchar_t** argv) {
         HWND window = FindMainWindow();
         if (!window || !PostMessageW(window, WM_COMMAND, kExitCommand, 0))
             return 1;
-        return WaitForMainWindowGone(10000) ? 0 : 1;
+        return WaitUntil(10000, [] { return FindMainWindow() == nullptr; }) ? 0 : 1;
     }
     if (argc >= 2 && wcscmp(argv[1], L"memory") == 0) {
         std::printf("private_bytes %lld\n", PrivateBytes());

@@ -10,16 +10,13 @@
 #include "QvTestPlatform.h"
 
 using namespace QvBuiTray;
-using namespace QvBuiTrayTestEnv;
 
 TEST(QvBuiTrayIcon, ScalesSmallIconMetricsFromNinetySixDpi) {
-    struct Case {
-        int baseWidth, baseHeight, dpi, width, height;
-    } cases[] = {{16, 16, 72, 16, 16}, {16, 16, 120, 20, 20}, {16, 16, 144, 24, 24}, {20, 16, 130, 27, 21}};
+    struct Case { int baseWidth, baseHeight, dpi, width, height; } cases[] = {
+        {16, 16, 72, 16, 16}, {16, 16, 120, 20, 20}, {16, 16, 144, 24, 24}, {20, 16, 130, 27, 21}};
     for (const Case& c : cases) {
         QvBuiTrayIconSize size = ScaleQvBuiTrayIconSize(c.baseWidth, c.baseHeight, c.dpi);
-        EXPECT_EQ(c.width, size.width) << c.dpi << " dpi";
-        EXPECT_EQ(c.height, size.height) << c.dpi << " dpi";
+        EXPECT_EQ(std::make_pair(c.width, c.height), std::make_pair(size.width, size.height)) << c.dpi << " dpi";
     }
 }
 
@@ -29,22 +26,31 @@ protected:
         QvPlatformTest::AdvanceFakeClockMillis(advanceMillis);
         OnTrayTimerTick(mainWindow);
     }
+    // The failure lines end with the error number as "%d" writes it; here it reads "<n>".
+    std::vector<std::string> TakeLogWithoutErrorNumbers() {
+        std::vector<std::string> log = TakeLog();
+        for (std::string& line : log)
+            line = std::regex_replace(line, std::regex("-?[0-9]+$"), "<n>");
+        return log;
+    }
+    // A tray window procedure that fails the window's creation, or adds icon 110 itself so
+    // that the tray's own add fails.
+    static inline bool failCreation = false;
+    static LRESULT CALLBACK StandInTrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_CREATE)
+            return DefWindowProcW(window, message, wParam, lParam);
+        NOTIFYICONDATAW icon = IconRecord(window);
+        return failCreation || !Shell_NotifyIconW(NIM_ADD, &icon) ? -1 : 0;
+    }
 };
-
-// The failure lines carry the error number right after the text, as "%d" writes it.
-static bool IsFailureLine(const std::string& line, const std::string& text) {
-    return line.compare(0, text.size(), text) == 0 &&
-           std::regex_match(line.substr(text.size()), std::regex("-?[0-9]+"));
-}
 
 // The shell sends clicks as message 1025 to a hidden window and shows the tip; after a
 // restart it announces itself, and every tray window adds its icon again.
 TEST_F(QvBuiTrayIconTest, AddsIconForAHiddenTrayWindowAndAgainWhenTheShellRestarted) {
     ASSERT_TRUE(CreateQvBuiSystemTray());
     EXPECT_FALSE(IsWindowVisible(trayWindow));
-    EXPECT_EQ(trayWindow, trayIconData.hWnd);
-    EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), trayIconData.uFlags);
-    EXPECT_EQ(1025u, trayIconData.uCallbackMessage);
+    EXPECT_EQ(std::make_tuple(trayWindow, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), 1025u),
+              std::make_tuple(trayIconData.hWnd, trayIconData.uFlags, trayIconData.uCallbackMessage));
     EXPECT_NE(nullptr, trayIconData.hIcon) << "icon 110 did not load";
     EXPECT_STREQ(L"Velbrook", trayIconData.szTip);
     EXPECT_TRUE(IsIconShown(trayWindow));
@@ -56,49 +62,21 @@ TEST_F(QvBuiTrayIconTest, AddsIconForAHiddenTrayWindowAndAgainWhenTheShellRestar
     SendMessageW(trayWindow, taskbarCreated, 0, 0);
     EXPECT_TRUE(IsIconShown(trayWindow));
     EXPECT_STREQ(L"Velbrook", trayIconData.szTip);
-    // The icon is there already, so the add of a further announcement fails.
-    SendMessageW(trayWindow, taskbarCreated, 0, 0);
-    std::vector<std::string> log = TakeLog();
-    ASSERT_EQ(1u, log.size());
-    EXPECT_TRUE(IsFailureLine(log[0], "ERROR: CreateQvBuiSystemTray_3 - Shell_NotifyIcon failed")) << log[0];
-}
-
-// A stand-in class of the tray window's name whose creation fails, or which already
-// has icon 110 when the tray adds its own.
-static bool failCreation;
-static LRESULT CALLBACK StandInTrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_CREATE)
-        return DefWindowProcW(window, message, wParam, lParam);
-    NOTIFYICONDATAW icon = {};
-    icon.cbSize = sizeof(icon);
-    icon.hWnd = window;
-    icon.uID = 110;
-    return failCreation || !Shell_NotifyIconW(NIM_ADD, &icon) ? -1 : 0;
+    SendMessageW(trayWindow, taskbarCreated, 0, 0);  // the icon is there already: this add fails
+    EXPECT_EQ(std::vector<std::string>{"ERROR: CreateQvBuiSystemTray_3 - Shell_NotifyIcon failed<n>"},
+              TakeLogWithoutErrorNumbers());
 }
 
 TEST_F(QvBuiTrayIconTest, LogsAFailedWindowOrIconWithTheErrorNumber) {
-    UnregisterClassW(L"VelbrookTrayWindow", instance);
-    WNDCLASSEXW standIn = {};
-    standIn.cbSize = sizeof(standIn);
-    standIn.lpfnWndProc = StandInTrayProc;
-    standIn.hInstance = instance;
-    standIn.lpszClassName = L"VelbrookTrayWindow";
-    ASSERT_NE(0, RegisterClassExW(&standIn));
-
-    failCreation = true;
-    EXPECT_FALSE(CreateQvBuiSystemTray());
-    EXPECT_EQ(nullptr, trayWindow);
-    failCreation = false;
-    EXPECT_FALSE(CreateQvBuiSystemTray());
-    Shell_NotifyIconW(NIM_DELETE, &trayIconData);
-    DestroyWindow(trayWindow);
-    trayWindow = nullptr;
-    EXPECT_TRUE(UnregisterClassW(L"VelbrookTrayWindow", instance));
-
-    std::vector<std::string> log = TakeLog();
-    ASSERT_EQ(2u, log.size());
-    EXPECT_TRUE(IsFailureLine(log[0], "ERROR: CreateQvBuiSystemTray 1 - CreateWindow failed, err=")) << log[0];
-    EXPECT_TRUE(IsFailureLine(log[1], "ERROR: CreateQvBuiSystemTray 2 - Shell_NotifyIcon failed")) << log[1];
+    trayWindowProcedure = StandInTrayProc;
+    for (bool fail : {true, false}) {
+        failCreation = fail;
+        EXPECT_FALSE(CreateQvBuiSystemTray());
+        EXPECT_EQ(fail, trayWindow == nullptr);
+    }
+    EXPECT_EQ((std::vector<std::string>{"ERROR: CreateQvBuiSystemTray 1 - CreateWindow failed, err=<n>",
+                                        "ERROR: CreateQvBuiSystemTray 2 - Shell_NotifyIcon failed<n>"}),
+              TakeLogWithoutErrorNumbers());
 }
 
 TEST_F(QvBuiTrayIconTest, FirstTickShowsIconAndTurningHideOnRemovesItOnlyAfterTenSeconds) {
@@ -112,8 +90,7 @@ TEST_F(QvBuiTrayIconTest, FirstTickShowsIconAndTurningHideOnRemovesItOnlyAfterTe
     EXPECT_TRUE(IsIconShown(first)) << "the setting was read 10 s after the first tick";
     Tick(1000);
     EXPECT_FALSE(IsIconShown(first));
-    // At exit the removal is tried again, and fails.
-    RemoveQvBuiIconFromSystemTray();
+    RemoveQvBuiIconFromSystemTray();  // as at exit: tried again, and fails
     EXPECT_EQ(std::vector<std::string>{"ERROR: RemoveQvBuiIconFromSystemTray failed"}, TakeLog());
 
     // Turned off again: a further tray window shows the icon; the first one stays.

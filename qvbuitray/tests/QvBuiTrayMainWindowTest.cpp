@@ -8,14 +8,13 @@
 #include "resource.h"
 
 using namespace QvBuiTray;
-using QvBuiTrayTestEnv::TakeQuitMessage;
 
 // The numbers and the strings of the block, found through its own translation entry,
 // say what the version header says.
 TEST(QvBuiTrayResources, ProgramFileCarriesTheVersionOfTheVersionHeader) {
     std::wstring program(MAX_PATH, L'\0');
     program.resize(GetModuleFileNameW(nullptr, &program[0], MAX_PATH));
-    program = program.substr(0, program.find_last_of(L'\\') + 1) + L"qvbuitray.exe";
+    program.replace(program.find_last_of(L'\\') + 1, std::wstring::npos, L"qvbuitray.exe");
     std::vector<unsigned char> block(GetFileVersionInfoSizeW(program.c_str(), nullptr) + 1);
     ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, DWORD(block.size()), block.data())) << program;
 
@@ -24,10 +23,9 @@ TEST(QvBuiTrayResources, ProgramFileCarriesTheVersionOfTheVersionHeader) {
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
     const DWORD high = (QVBUITRAY_VERSION_MAJOR << 16) | QVBUITRAY_VERSION_MINOR;
     const DWORD low = (QVBUITRAY_VERSION_PATCH << 16) | QVBUITRAY_VERSION_BUILD;
-    EXPECT_EQ(high, fixed->dwFileVersionMS);
-    EXPECT_EQ(low, fixed->dwFileVersionLS);
-    EXPECT_EQ(high, fixed->dwProductVersionMS);
-    EXPECT_EQ(low, fixed->dwProductVersionLS);
+    EXPECT_EQ((std::vector<DWORD>{high, low, high, low}),
+              (std::vector<DWORD>{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                  fixed->dwProductVersionLS}));
 
     WORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
@@ -66,7 +64,5 @@ TEST_F(QvBuiTrayTest, MainWindowTicksOnTimerMessagesAndEndsTheLoopWhenExitDestro
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(0u, timerId);
-    int code = -5;
-    EXPECT_TRUE(TakeQuitMessage(&code));
-    EXPECT_EQ(0, code);
+    EXPECT_EQ(0, TakeQuitCode());
 }

@@ -5,69 +5,49 @@
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
 
-using namespace QvBuiTrayTestEnv;
-using QvBuiTrayRecord::menuShows;
-using QvBuiTrayMenuTest = QvBuiTrayTest;
+static const std::string kEnglish =
+    "1 Open Velbrook|3 Help|4 Check for Updates|5 Inherit a Backup|6 Restore Options|7 About Velbrook|2 -|8 Quit";
 
-static const std::vector<UINT> kAllButSendLogs = {1, 3, 4, 5, 6, 7, 2, 8};
+static std::string WithSendLogs(const std::string& label) {  // the send-logs entry (9) comes before About
+    return std::string(kEnglish).insert(kEnglish.find("7 About"), "9 " + label + "|");
+}
+
+class QvBuiTrayMenuTest : public QvBuiTrayTest {
+protected:
+    std::string Menu() {
+        ShowQvBuiTrayMenu(mainWindow);
+        return menuShows.back().items;
+    }
+};
 
 TEST_F(QvBuiTrayMenuTest, ListsEntriesInOrderAndCheckForUpdatesUnlessTheHostInfoDisablesIt) {
-    struct Case {
-        const char* attributes;  // "": no host-information file
-        std::vector<UINT> ids;
-    } cases[] = {
-        {"", kAllButSendLogs},
-        {"enable_check_for_updates=\"FaLsE\"", {1, 3, 5, 6, 7, 2, 8}},
-        {"enable_check_for_updates=\"true\" hide_icon=\"false\"", kAllButSendLogs},
-    };
-    for (const Case& c : cases) {
-        WriteHostInfo(c.attributes);
-        ShowQvBuiTrayMenu(mainWindow);
-        EXPECT_EQ(c.ids, menuShows.back().ids) << c.attributes;
-    }
-    EXPECT_EQ((std::vector<std::string>{"Open Velbrook", "Help", "Check for Updates", "Inherit a Backup",
-                                        "Restore Options", "About Velbrook", "-", "Quit"}),
-              menuShows[0].labels);
+    EXPECT_EQ(kEnglish, Menu()) << "no host information";
+    WriteHostInfo("enable_check_for_updates=\"FaLsE\"");
+    EXPECT_EQ("1 Open Velbrook|3 Help|5 Inherit a Backup|6 Restore Options|7 About Velbrook|2 -|8 Quit", Menu());
+    WriteHostInfo("enable_check_for_updates=\"true\" hide_icon=\"false\"");
+    EXPECT_EQ(kEnglish, Menu());
 }
 
 TEST_F(QvBuiTrayMenuTest, LanguageSettingMakesLabelsFrenchUntilTheProgramEnds) {
+    const std::string french = "1 Ouvrir Velbrook|3 Aide|4 Rechercher des mises \xC3\xA0 jour|"
+                               "5 H\xC3\xA9riter d'une sauvegarde|6 Options|7 \xC3\x80 propos|2 -|8 Quitter";
     WriteLocaleSetting("fr_FR");
-    ShowQvBuiTrayMenu(mainWindow);
+    EXPECT_EQ(french, Menu());
     WriteLocaleSetting("default");
-    ShowQvBuiTrayMenu(mainWindow);
-    ASSERT_EQ(2u, menuShows.size());
-    for (const QvBuiTrayMenuShow& show : menuShows)
-        EXPECT_EQ((std::vector<std::string>{"Ouvrir Velbrook", "Aide", "Rechercher des mises \xC3\xA0 jour",
-                                            "H\xC3\xA9riter d'une sauvegarde", "Options", "\xC3\x80 propos", "-",
-                                            "Quitter"}),
-                  show.labels);
+    EXPECT_EQ(french, Menu());
 }
 
-TEST_F(QvBuiTrayMenuTest, ControlHeldOnceAddsSendLogsForEveryLaterMenu) {
-    for (bool held : {false, true, false}) {
-        SetControlKeyHeld(held);
-        ShowQvBuiTrayMenu(mainWindow);
-    }
-    ASSERT_EQ(3u, menuShows.size());
-    EXPECT_EQ(kAllButSendLogs, menuShows[0].ids);
-    EXPECT_EQ((std::vector<UINT>{1, 3, 4, 5, 6, 9, 7, 2, 8}), menuShows[1].ids);
-    EXPECT_EQ(menuShows[1].ids, menuShows[2].ids);
-}
-
-TEST_F(QvBuiTrayMenuTest, SendLogsLabelShowsTheJobsProgressAsItIs) {
-    struct Case {
-        uint32_t status;  // 0: no record
-        uint64_t done, total;
-        const char* label;
-    } cases[] = {{1, 30, 100, "Preparing logs (3%)"},
-                 {2, 50, 100, "Sending logs (55%)"},
-                 {7, 5, 10, "Send Logs"},
-                 {0, 0, 0, "Send Logs"}};
-    QvBuiTray::showSendLogsItem = true;
+TEST_F(QvBuiTrayMenuTest, ControlHeldOnceAddsSendLogsWithTheJobsProgressToEveryLaterMenu) {
+    EXPECT_EQ(kEnglish, Menu());
+    SetControlKeyHeld(true);
+    EXPECT_EQ(WithSendLogs("Send Logs"), Menu());
+    SetControlKeyHeld(false);
+    struct Case { uint32_t status; uint64_t done, total; const char* label; } cases[] = {  // status 0: no record
+        {1, 30, 100, "Preparing logs (3%)"}, {2, 50, 100, "Sending logs (55%)"}, {7, 5, 10, "Send Logs"},
+        {0, 0, 0, "Send Logs"}};
     for (const Case& c : cases) {
         WriteSendLogsRecord(c.status, c.done, c.total);
-        ShowQvBuiTrayMenu(mainWindow);
-        EXPECT_EQ(c.label, menuShows.back().labels[5]) << "status " << c.status;
+        EXPECT_EQ(WithSendLogs(c.label), Menu()) << "status " << c.status;
     }
 }
 

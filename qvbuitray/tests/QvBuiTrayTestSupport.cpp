@@ -1,5 +1,4 @@
-// Test support of the tray's in-process tests: the installation's interface text and
-// settings, the recorders in place of the menu and the launcher, the start state.
+// Test support of the tray's in-process tests.
 #include "QvBuiTrayTestSupport.h"
 
 #include "QvBuiTraySeams.h"
@@ -8,10 +7,8 @@
 #include "qvbase/QvString.h"
 #include "qvbase/QvTime.h"
 
-namespace {
-
 // The French texts carry non-ASCII letters so that the conversion to UTF-16 is seen.
-const char* const kInterfaceXml =
+static const char* const kInterfaceXml =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<qvbui_texts>\n"
     "<qvbui_text lang=\"en_US\" TrayMenuItem_VelbrookControlPanel=\"Open Velbrook\" TrayMenuItem_Help=\"Help\"\n"
     " TrayMenuItem_CheckForUpdates=\"Check for Updates\" TrayMenuItem_Inherit=\"Inherit a Backup\"\n"
@@ -24,69 +21,42 @@ const char* const kInterfaceXml =
     " TrayMenuItem_About=\"\xC3\x80 propos\" TrayMenuItem_Quit=\"Quitter\"/>\n"
     "</qvbui_texts>\n";
 
-void WriteOrRemove(const std::string& path, const std::string& content) {
-    if (content.empty())
-        DeleteFileA(path.c_str());
-    else
-        ASSERT_TRUE(QvTestFs::WriteFile(path, content)) << path;
+static void WriteOrRemove(const std::string& path, const std::string& content) {
+    ASSERT_TRUE(content.empty() ? (DeleteFileA(path.c_str()), true) : QvTestFs::WriteFile(path, content)) << path;
 }
 
-int RecordMenu(HMENU menu, UINT, int, int, HWND owner) {
-    QvBuiTrayMenuShow show = {owner, {}, {}};
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[256] = {};
-        char utf8[768] = {};
-        GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION);
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
-        show.ids.push_back(GetMenuItemID(menu, i));
-        show.labels.push_back((GetMenuState(menu, UINT(i), MF_BYPOSITION) & MF_SEPARATOR) ? "-" : utf8);
-    }
-    QvBuiTrayRecord::menuShows.push_back(show);
-    return QvBuiTrayRecord::menuAnswer;
+int QvBuiTrayTest::menuAnswer = 0;
+std::vector<QvBuiTrayMenuShow> QvBuiTrayTest::menuShows;
+std::vector<std::string> QvBuiTrayTest::launches;
+
+NOTIFYICONDATAW QvBuiTrayTest::IconRecord(HWND window) {
+    NOTIFYICONDATAW record = {};
+    record.cbSize = sizeof(record);
+    record.hWnd = window;
+    record.uID = 110;
+    return record;
 }
-
-bool RecordLaunch(const QvString* commandLine) {
-    QvBuiTrayRecord::launches.push_back(commandLine->GetText());
-    return true;
-}
-
-}  // namespace
-
-namespace QvBuiTrayRecord {
-int menuAnswer = 0;
-std::vector<QvBuiTrayMenuShow> menuShows;
-std::vector<std::string> launches;
-}  // namespace QvBuiTrayRecord
-
-namespace QvBuiTrayTestEnv {
 
 // A modify without flags succeeds only while the shell holds the icon.
-bool IsIconShown(HWND window) {
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = window;
-    probe.uID = 110;
+bool QvBuiTrayTest::IsIconShown(HWND window) {
+    NOTIFYICONDATAW probe = IconRecord(window);
     return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
-bool TakeQuitMessage(int* code) {
+int QvBuiTrayTest::TakeQuitCode() {
     MSG message;
-    bool found = false;
-    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        found = true;
-        *code = int(message.wParam);
-    }
-    return found;
+    int code = -99;
+    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        code = int(message.wParam);
+    return code;
 }
 
-void SetControlKeyHeld(bool held) {
+void QvBuiTrayTest::SetControlKeyHeld(bool held) {
     BYTE keys[256];
     GetKeyboardState(keys);
     keys[VK_CONTROL] = keys[VK_LCONTROL] = held ? 0x80 : 0;
     SetKeyboardState(keys);
 }
-
-}  // namespace QvBuiTrayTestEnv
 
 std::string QvBuiTrayTest::ControlPanel(const std::string& argument) const {
     return "\"" + installDir + "\\qvbui.exe\" " + argument;
@@ -106,15 +76,12 @@ void QvBuiTrayTest::WriteLocaleSetting(const std::string& locale) {
                   "<qvvolume qvVolumeGuid=\"v00000000000000000000000000c\" mountPointPath=\"C:\\\" />\n</qvinfo>\n");
 }
 
-// Little-endian: status (4 bytes, 4 spare), units done (8), units in total (8), 8 spare.
+// Little-endian, as the machine: status (4 bytes, 4 spare), units done (8), units in total (8), 8 spare.
 void QvBuiTrayTest::WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
-    std::string record(32, '\0');
-    for (int i = 0; i < 8; ++i) {
-        record[size_t(i)] = char(i < 4 ? status >> (8 * i) : 0);
-        record[size_t(8 + i)] = char(done >> (8 * i));
-        record[size_t(16 + i)] = char(total >> (8 * i));
-    }
-    WriteOrRemove(tempDir + "\\qv_sendlogs_ststus.shm", status == 0 ? "" : record);
+    const struct { uint32_t status, spare; uint64_t done, total, spare2; } record = {status, 0, done, total, 0};
+    static_assert(sizeof(record) == 32, "the record is 32 bytes");
+    WriteOrRemove(tempDir + "\\qv_sendlogs_ststus.shm",
+                  status == 0 ? "" : std::string(reinterpret_cast<const char*>(&record), sizeof(record)));
 }
 
 void QvBuiTrayTest::SetUp() {
@@ -133,13 +100,27 @@ void QvBuiTrayTest::SetUp() {
     ZeroMemory(&trayIconData, sizeof(trayIconData));
     lastHidden = false;
     firstVisibilityCheckTime = GetCurrentTimeMillis() / 1000;  // running for a while: ticks leave the icon be
-
-    QvBuiTrayTestEnv::SetControlKeyHeld(false);
-    QvBuiTrayRecord::menuAnswer = 0;
-    QvBuiTrayRecord::menuShows.clear();
-    QvBuiTrayRecord::launches.clear();
-    QvBuiTraySeams::trackMenu = RecordMenu;
-    QvBuiTraySeams::runCommand = RecordLaunch;
+    SetControlKeyHeld(false);
+    menuAnswer = 0;
+    menuShows.clear();
+    launches.clear();
+    QvBuiTraySeams::trackMenu = [](HMENU menu, UINT, int, int, HWND owner) {
+        QvBuiTrayMenuShow show = {owner, ""};
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[256] = {};
+            char utf8[768] = {};
+            GetMenuStringW(menu, UINT(i), text, 256, MF_BYPOSITION);
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
+            bool separator = GetMenuState(menu, UINT(i), MF_BYPOSITION) & MF_SEPARATOR;
+            show.items += (i ? "|" : "") + std::to_string(GetMenuItemID(menu, i)) + " " + (separator ? "-" : utf8);
+        }
+        menuShows.push_back(show);
+        return menuAnswer;
+    };
+    QvBuiTraySeams::runCommand = [](const QvString* commandLine) {
+        launches.push_back(commandLine->GetText());
+        return true;
+    };
     mainWindow = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
                                  nullptr, nullptr);
     ASSERT_NE(nullptr, mainWindow);
@@ -149,13 +130,12 @@ void QvBuiTrayTest::TearDown() {
     using namespace QvBuiTray;
     QvBuiTraySeams::trackMenu = QvBuiTraySeams::TrackMenuWithPlatform;
     QvBuiTraySeams::runCommand = QvBuiTraySeams::RunCommandWithPlatform;
-    QvBuiTrayTestEnv::SetControlKeyHeld(false);
     if (trayIconData.cbSize != 0)
         Shell_NotifyIconW(NIM_DELETE, &trayIconData);
     if (trayWindow)
         DestroyWindow(trayWindow);
+    UnregisterClassW(L"VelbrookTrayWindow", instance);  // each test registers it with its own procedure
     DestroyWindow(mainWindow);
-    int code;
-    QvBuiTrayTestEnv::TakeQuitMessage(&code);
+    TakeQuitCode();
     QvTestInstallation::TearDown();
 }
