@@ -1,8 +1,7 @@
 #pragma once
-// Shared by the fuzz targets: Check, which ends the run on a broken property, and for the
-// targets that read files a private temporary folder that the seam's environment overrides
-// point at (registry store, program files, common application data, temporary directory),
-// with the fake clock, so that the readers' retry waits cost nothing.
+// Shared by the fuzz targets: Check, which ends the run on a broken property, and for the targets
+// that read files a private temporary installation that the seam's environment overrides point
+// at, with the fake clock, so that the readers' retry waits cost nothing.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -22,6 +21,8 @@ inline void Check(bool condition) {
 
 namespace QvFuzz {
 
+inline std::string Text(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
+
 struct Environment {
     std::string root;  // the temporary folder, POSIX form
     QvString installDir, dataDir, tempDir;  // library form, ending in a backslash
@@ -35,14 +36,12 @@ inline Environment& SetUpEnvironment() {
     Check(mkdtemp(pattern) != nullptr);
     environment.root = pattern;
     std::atexit([] { std::filesystem::remove_all(SetUpEnvironment().root); });
-    for (const char* folder : {"registry", "programs", "appdata", "temp"})
-        mkdir((environment.root + "/" + folder).c_str(), 0700);
-    setenv("QV_REGISTRY_ROOT", (environment.root + "/registry").c_str(), 1);
-    setenv("QV_PROGRAM_FILES", (environment.root + "/programs").c_str(), 1);
-    setenv("QV_COMMON_APPDATA", (environment.root + "/appdata").c_str(), 1);
-    setenv("TMPDIR", (environment.root + "/temp").c_str(), 1);
-    // 2026-01-01 in file-time ticks; every Sleep just moves this clock.
-    QvPlatformTest::SetFakeFileTime(134116128000000000ull);
+    for (const char* variable : {"QV_REGISTRY_ROOT", "QV_PROGRAM_FILES", "QV_COMMON_APPDATA", "TMPDIR"}) {
+        std::string folder = environment.root + "/" + variable;
+        mkdir(folder.c_str(), 0700);
+        setenv(variable, folder.c_str(), 1);
+    }
+    QvPlatformTest::SetFakeFileTime(134116128000000000ull);  // 2026-01-01; every Sleep moves it
     QvSystem::GetInstallDir(&environment.installDir);
     QvSystem::GetDataDir(&environment.dataDir);
     QvFile::GetTempDir(&environment.tempDir);

@@ -1,8 +1,7 @@
-// Fuzz target: the whole settings read on a fuzzed settings file. The input is written as
-// qvinfo.xml into the data directory of a private temporary installation; the read must
-// neither crash nor leak, and the record must hold only values the reader can produce:
-// numbers within their ranges, index-aligned blocked-network lists, well-formed volumes
-// without duplicates in mount-point order, a well-formed scratch volume, sorted folders.
+// Fuzz target: the whole settings read on a fuzzed qvinfo.xml in a private installation. The read
+// must neither crash nor leak, and the record holds only values the reader can produce: numbers
+// within their ranges, index-aligned blocked-network lists, well-formed volumes without duplicates
+// in mount-point order, a well-formed scratch volume, sorted folders.
 #include <cstring>
 #include <strings.h>
 
@@ -28,17 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QvVolumeInfo* volume = s.volumes.GetAt(i);
         const char* mountPoint = volume->GetMountPointText();
         size_t length = strlen(mountPoint);
-        Check(strlen(volume->volumeGuid) == 28);
-        Check(length > 0 && (mountPoint[length - 1] == '\\' || mountPoint[length - 1] == '/'));
-        for (int32_t j = i + 1; j < s.volumes.GetCount(); ++j) {
-            Check(strcmp(volume->volumeGuid, s.volumes.GetAt(j)->volumeGuid) != 0);
-            Check(strcasecmp(mountPoint, s.volumes.GetAt(j)->GetMountPointText()) != 0);
-        }
+        Check(strlen(volume->volumeGuid) == 28 && length > 0 &&
+              (mountPoint[length - 1] == '\\' || mountPoint[length - 1] == '/'));
+        for (int32_t j = i + 1; j < s.volumes.GetCount(); ++j)
+            Check(strcmp(volume->volumeGuid, s.volumes.GetAt(j)->volumeGuid) != 0 &&
+                  strcasecmp(mountPoint, s.volumes.GetAt(j)->GetMountPointText()) != 0);
         QvVolumeInfo* const slots[] = {s.volumes.GetAt(i > 0 ? i - 1 : 0), s.volumes.GetAt(i)};
         Check(QvVolumeInfoList::CompareByMountPoint(&slots[0], &slots[1]) <= 0);
     }
-    Check(strlen(s.scratchVolume.volumeGuid) == 28 && s.scratchVolume.volumeGuid[0] == 'v');
-    Check(strlen(s.scratchVolume.GetMountPointText()) > 0);
+    Check(strlen(s.scratchVolume.volumeGuid) == 28 && s.scratchVolume.volumeGuid[0] == 'v' &&
+          strlen(s.scratchVolume.GetMountPointText()) > 0);
     for (int32_t i = 1; i < s.excludedDirs.GetCount(); ++i)
         Check(QvStringVector::CompareNoCase(s.excludedDirs.GetAt(i - 1), s.excludedDirs.GetAt(i)) <= 0);
     return 0;

@@ -1,11 +1,9 @@
-// Fuzz target: the small text parsers. The input is split at its first line feed into a
-// text and a needle; the first byte of the text also serves as a start position.
-// - registry path splitting: parts always terminated and within their fields; a split
-//   that succeeds gives back the path as root, separator, key, separator, value; the root
-//   key is known exactly when the root name is one of the table's names;
-// - ToInt and ToInt64 against a parser written here (wrap-around, no overflow check);
-// - SplitCommaList: one item per field, nothing after a trailing comma, items trimmed;
-// - Trim against a reference; Find against a plain forward search.
+// Fuzz target: the small text parsers. The input is split at its first line feed into a text and
+// a needle; its first byte also gives a start position. A registry path split keeps its parts
+// terminated and gives back the path as root, separator, key, separator, value, the root key
+// known exactly for the table's names; ToInt and ToInt64 match a parser written here (wrap-around,
+// no overflow check); SplitCommaList gives one trimmed item per field, none after a trailing
+// comma; Trim and Find match references.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -31,15 +29,12 @@ void CheckRegistryPath(const std::string& path) {
         return;
     std::string rootName = parts.rootName, keyPath = parts.keyPath, valueName = parts.valueName;
     size_t n = rootName.size(), valueStart = n + 1 + keyPath.size();
-    Check(n > 0 && n <= size_t(QvSystem::kRegistryMaxRootNameLength));
-    Check(path.compare(0, n, rootName) == 0 && n < path.size() && IsSeparator(path[n]));
-    Check(path.compare(n + 1, keyPath.size(), keyPath) == 0);
-    Check(valueStart < path.size() && IsSeparator(path[valueStart]));
-    Check(path.compare(valueStart + 1, std::string::npos, valueName) == 0);
-    Check(std::none_of(valueName.begin(), valueName.end(), IsSeparator));
-    bool known =
-        std::any_of(std::begin(kRootNames), std::end(kRootNames), [&](const char* name) { return rootName == name; });
-    Check(known == (root != QvSystem::kRegistryRootNone));
+    Check(n > 0 && n <= size_t(QvSystem::kRegistryMaxRootNameLength) && path.compare(0, n, rootName) == 0 &&
+          n < path.size() && IsSeparator(path[n]) && path.compare(n + 1, keyPath.size(), keyPath) == 0);
+    Check(valueStart < path.size() && IsSeparator(path[valueStart]) &&
+          path.compare(valueStart + 1, std::string::npos, valueName) == 0 &&
+          std::none_of(valueName.begin(), valueName.end(), IsSeparator));
+    Check(std::count(std::begin(kRootNames), std::end(kRootNames), rootName) == (root != QvSystem::kRegistryRootNone));
 }
 
 int64_t ReferenceToInt64(const char* bytes, int32_t length, int64_t defaultValue) {
@@ -63,12 +58,9 @@ void CheckSplitCommaList(const std::string& s) {
     QvStringVector::SplitCommaList(&source, &items);
     size_t expected = s.empty() ? 0 : size_t(std::count(s.begin(), s.end(), ',')) + (s.back() == ',' ? 0 : 1);
     Check(size_t(items.GetCount()) == expected);
-    for (size_t i = 0, start = 0; i < expected; ++i) {
-        size_t comma = s.find(',', start);
-        std::string field = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        Check(std::string(items.GetAt(int32_t(i))->GetText(), items.GetAt(int32_t(i))->GetLength()) ==
-              ReferenceTrim(field));
-        start = comma + 1;
+    for (size_t i = 0, start = 0, comma; i < expected; ++i, start = comma + 1) {
+        comma = s.find(',', start);
+        Check(QvFuzz::Text(*items.GetAt(int32_t(i))) == ReferenceTrim(s.substr(start, comma - start)));
     }
 }
 
@@ -105,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string trimmed = text + (needle.empty() ? "" : "\n" + needle);
     QvString trim(trimmed.c_str());
     trim.Trim();
-    Check(std::string(trim.GetText(), trim.GetLength()) == ReferenceTrim(trimmed));
+    Check(QvFuzz::Text(trim) == ReferenceTrim(trimmed));
     CheckRegistryPath(text);
     CheckSplitCommaList(text);
     CheckFind(text, needle, size > 0 ? int32_t(data[0] % 16) - 2 : 0);

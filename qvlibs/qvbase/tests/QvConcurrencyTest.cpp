@@ -1,7 +1,6 @@
-// Several threads at once, as in the client's multi-threaded programs: the log writer,
-// interface-text lookups, the status readers and the one settings thread are released
-// together on cold caches. Every answer must be the one a single thread gets, and the log
-// must hold exactly the writer's lines, each whole and in order.
+// Four threads released together on cold caches, as in the client's multi-threaded programs: the
+// log writer, interface-text lookups, the status readers and the one settings thread. Every
+// answer must be the single-threaded one; the log holds exactly the writer's lines, whole, in order.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -27,17 +26,12 @@ namespace {
 
 const int kRounds = 300;
 
-// Every key below has its English text, so no lookup writes a log line.
+// Every key looked up has its English text, so no lookup writes a log line.
 const char* const kInterfaceXml =
     "<qvbui_interface>\n<qvbui_text lang=\"en_US\" MainDialog_Button_RestoreOptions=\"Restore Options...\"\n"
     " progress=\"Progress\" TrayMenuItem_Help=\"Help\" TrayMenuItem_Quit=\"Quit &amp; close\" />\n"
     "<qvbui_text lang=\"de_DE\" TrayMenuItem_Help=\"Hilfe\" />\n</qvbui_interface>\n";
-const struct { const char* key; const char* text; } kTexts[] = {
-    {"MainDialog_Button_RestoreOptions", "Restore Options..."},  // cached keys
-    {"progress", "Progress"},
-    {"TrayMenuItem_Help", "Help"},  // looked up afresh each time
-    {"TrayMenuItem_Quit", "Quit & close"},
-};
+const char* const kTexts = "Restore Options...|Progress|Help|Quit & close|de_DE";
 
 // A complete settings file: read without a single log line.
 const std::string kSettingsXml =
@@ -60,10 +54,15 @@ const std::string kSendLogsRecord =
     std::string("\x02\0\0\0\0\0\0\0" "\x1e\0\0\0\0\0\0\0" "<\0\0\0\0\0\0\0" "\0\0\0\0" "\x05\0\0\0", 32);
 const char* const kStatus = "hide 1, updates 0, send-logs 2 55% 30/60 error 5";
 
-std::string Text(const char* key) {
-    QvString out;
-    GetUtf8InterfaceText(key, &out);
-    return out.GetText();
+// Two cached keys and two looked up afresh each time, then the locale.
+std::string Texts() {
+    std::string texts;
+    for (const char* key : {"MainDialog_Button_RestoreOptions", "progress", "TrayMenuItem_Help", "TrayMenuItem_Quit"}) {
+        QvString out;
+        GetUtf8InterfaceText(key, &out);
+        texts += std::string(out.GetText()) + "|";
+    }
+    return texts + GetQvUiLocale().GetText();
 }
 
 std::string Status() {
@@ -115,15 +114,6 @@ void MakeCachesCold() {
     QvLogTest::ForgetLastCleanupTime();
 }
 
-// One thread's first few answers that differ from the expected ones.
-struct Answers {
-    std::vector<std::string> wrong;
-    void Check(const std::string& what, const std::string& got, const std::string& expected) {
-        if (got != expected && wrong.size() < 5)
-            wrong.push_back(what + ": \"" + got + "\" instead of \"" + expected + "\"");
-    }
-};
-
 class QvConcurrency : public QvTestInstallation {};
 
 TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
@@ -136,9 +126,7 @@ TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
     // One thread first: the answers every thread must give.
     MakeCachesCold();
     const std::string machine = MachineValues();
-    for (const auto& t : kTexts)
-        ASSERT_EQ(t.text, Text(t.key));
-    ASSERT_EQ("de_DE", std::string(GetQvUiLocale().GetText()));
+    ASSERT_EQ(kTexts, Texts());
     ASSERT_EQ(kStatus, Status());
     ControlPanelSettings& settings = QvInfoManager::GetControlPanelSettings();
     ASSERT_EQ(kSettingsRecord, Describe(settings));
@@ -146,59 +134,44 @@ TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
 
     MakeCachesCold();
     settings.qvLogin.Set("from before");  // the record must be read again
-    std::vector<std::string> written;  // the writer's messages, in its order
-    for (int round = 0; round < kRounds; round++)
-        for (const std::string& text : {"line " + std::to_string(round), "text " + std::to_string(round),
-                                        "QvConcurrencyTest.cpp:" + std::to_string(round) +
-                                            " [QvConcurrencyWriter()] NOTE:\tmessage " + std::to_string(round)})
-            written.push_back(text);
-
-    std::atomic<int> waiting{4};  // the threads start together once all have arrived
-    Answers answers[4];
-    const std::vector<std::function<void(Answers&)>> work = {
-        [&](Answers&) {  // the log writer
-            for (int round = 0; round < kRounds; round++) {
-                QvString line(written[size_t(round) * 3].c_str());
-                WriteLogLine(&line);
-                WriteLogText(written[size_t(round) * 3 + 1].c_str());
-                LogMessage(QV_LOG_LEVEL_NOTE, "QvConcurrencyTest.cpp", round, "void QvConcurrencyWriter(int)",
-                           "message %d", round);
-            }
-        },
-        [&](Answers& a) {  // interface texts and the machine's values
-            for (int round = 0; round < kRounds; round++) {
-                a.Check("machine", MachineValues(), machine);
-                for (const auto& t : kTexts)
-                    a.Check(t.key, Text(t.key), t.text);
-                a.Check("locale", GetQvUiLocale().GetText(), "de_DE");
-            }
-        },
-        [&](Answers& a) {  // the status readers and the machine's values
-            for (int round = 0; round < kRounds; round++) {
-                a.Check("machine", MachineValues(), machine);
-                a.Check("status", Status(), kStatus);
-            }
-        },
-        [&](Answers& a) {  // the one thread that uses the settings record
-            InitQvUiUtil();
-            for (int round = 0; round < kRounds; round++) {
-                QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
-                a.Check("settings", Describe(settings), kSettingsRecord);
-            }
-        },
+    const struct {
+        std::function<std::string(int round)> answer;
+        std::string expected;
+    } work[] = {
+        {[](int round) {  // the log writer
+             QvString line(("line " + std::to_string(round)).c_str());
+             WriteLogLine(&line);
+             WriteLogText(("text " + std::to_string(round)).c_str());
+             LogMessage(QV_LOG_LEVEL_NOTE, "QvConcurrencyTest.cpp", round, "void QvConcurrencyWriter(int)",
+                        "message %d", round);
+             return std::string();
+         }, ""},
+        {[](int) { return MachineValues() + "#" + Texts(); }, machine + "#" + kTexts},
+        {[](int) { return MachineValues() + "#" + Status(); }, machine + "#" + kStatus},
+        {[&settings](int round) {  // the one thread that uses the settings record
+             if (round == 0)
+                 InitQvUiUtil();
+             QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
+             return Describe(settings);
+         }, kSettingsRecord},
     };
+    std::atomic<int> waiting{4};  // the threads start together once all have arrived
+    std::vector<std::string> wrong[4];  // each thread's first few wrong answers
     std::vector<std::thread> threads;
-    for (size_t i = 0; i < work.size(); i++)
+    for (size_t i = 0; i < 4; i++)
         threads.emplace_back([&, i] {
             for (--waiting; waiting > 0;)
                 std::this_thread::yield();
-            work[i](answers[i]);
+            for (int round = 0; round < kRounds; round++) {
+                std::string got = work[i].answer(round);
+                if (got != work[i].expected && wrong[i].size() < 5)
+                    wrong[i].push_back(got);
+            }
         });
-    for (std::thread& thread : threads)
-        thread.join();
-
-    for (size_t i = 0; i < 4; i++)
-        EXPECT_EQ(std::vector<std::string>(), answers[i].wrong) << "thread " << i + 1;
+    for (size_t i = 0; i < 4; i++) {
+        threads[i].join();
+        EXPECT_EQ(std::vector<std::string>(), wrong[i]) << "thread " << i + 1 << " instead of " << work[i].expected;
+    }
     EXPECT_EQ(kSettingsRecord, Describe(settings));
     EXPECT_EQ(0, QvPlatformTest::GetSleepCount()) << "no file was ever caught short";
 
@@ -206,8 +179,12 @@ TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
     char front[64];
     snprintf(front, sizeof front, "2024-03-15 10:00:00 %10d - ", int(QvPlatform::GetCurrentProcessId()));
     std::string expected, content;
-    for (const std::string& text : written)
-        expected += front + text + "\n";
+    for (int round = 0; round < kRounds; round++) {
+        std::string n = std::to_string(round);
+        for (const std::string& text :
+             {"line " + n, "text " + n, "QvConcurrencyTest.cpp:" + n + " [QvConcurrencyWriter()] NOTE:\tmessage " + n})
+            expected += front + text + "\n";
+    }
     QvString logPath;
     GetLogFilePath(15, &logPath);
     ASSERT_TRUE(QvTestFs::ReadFile(logPath.GetText(), &content));

@@ -1,8 +1,8 @@
-// Allocation-failure torture: each operation runs once to count its allocations, then once
-// per allocation with exactly that one failing, and once per allocation with that one and
-// every later one failing (memory that stays short). Each run must return, under a
-// watchdog, with the full result or in the documented failure state, never in a crash;
-// the sanitizer build's leak checker proves that no failure path leaks.
+// Allocation-failure torture: each operation runs once to count its allocations, then once per
+// allocation with exactly that one failing, and once per allocation with it and every later one
+// failing (memory that stays short). Each run must return, under a watchdog, with the full result
+// or in the documented failure state; the sanitizer build's leak checker covers the leaks.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +16,9 @@
 
 #include <gtest/gtest.h>
 
-#include "QvTestInstallation.h"
 #include "QvTestHooks.h"
+#include "QvTestInstallation.h"
+#include "QvTestPlatform.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvHashTable.h"
@@ -26,15 +27,12 @@
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvUiUtil.h"
 #include "qvbase/QvUtf16String.h"
-#include "QvTestPlatform.h"
 
 namespace {
 
 enum class Outcome { Complete, DocumentedFailure, Broken };
-enum class Mode { OneAllocation, FromThereOn };
-
-// A case prepares its objects (no failure armed) and hands back the operation, which runs
-// with the failure armed and judges its own result.
+// A case prepares its objects (no failure armed) and hands back the operation, which runs with
+// the failure armed and judges its own result.
 typedef std::function<Outcome()> Operation;
 struct TortureCase {
     const char* name;
@@ -57,8 +55,8 @@ Outcome JudgeNew(QvString* made, const std::string& expected) {
     std::unique_ptr<QvString> s(made);
     return s ? Judge(HasText(*s, expected), IsNoBuffer(*s)) : Outcome::DocumentedFailure;
 }
-// The items are the expected ones, all of them (complete) or in order with some left out
-// or left without a buffer (documented failure).
+// All the expected items (complete), or some of them in order, the others left out or (when
+// not inOrder) left without a buffer (documented failure).
 Outcome JudgeItems(const QvStringVector& items, const std::vector<std::string>& expected, bool inOrder) {
     bool complete = items.GetCount() == int32_t(expected.size());
     for (int32_t i = 0; complete && i < items.GetCount(); ++i)
@@ -67,8 +65,7 @@ Outcome JudgeItems(const QvStringVector& items, const std::vector<std::string>& 
     bool failure = items.GetCount() <= int32_t(expected.size());
     for (int32_t i = 0; failure && i < items.GetCount(); ++i) {
         const QvString& item = *items.GetAt(i);
-        if (!inOrder)
-            next = 0;
+        next = inOrder ? next : 0;
         while (next < expected.size() && !HasText(item, expected[next]))
             ++next;
         failure = next++ < expected.size() || (!inOrder && IsNoBuffer(item));
@@ -82,6 +79,8 @@ const std::string kXml =
     "<list><qvvolume qvVolumeGuid=\"v1\" mountPointPath=\"C:\\\" /><qvvolume>plain</qvvolume>"
     "<qvvolume name=\"a&amp;b&lt;c\">x</qvvolume></list>";
 
+// An operation with nothing to prepare.
+TortureCase Plain(const char* name, Operation operation) { return {name, [operation] { return operation; }}; }
 // An operation on a string prepared from text.
 TortureCase OnSource(const char* name, const std::string& text, std::function<Outcome(QvString*)> op) {
     return {name, [=] {
@@ -89,9 +88,8 @@ TortureCase OnSource(const char* name, const std::string& text, std::function<Ou
                 return Operation([=] { return op(s.get()); });
             }};
 }
-
-// A string operation on a string made from start: the expected text, or (also) the
-// original text as an accepted failure besides the string without a buffer.
+// A string operation on a string made from start: the expected text, no buffer, or (when
+// keepsOriginalOnFailure) the start text.
 TortureCase OnString(const char* name, const char* start, std::function<void(QvString*)> op, std::string expected,
                      bool keepsOriginalOnFailure = false) {
     return OnSource(name, start, [=](QvString* s) {
@@ -99,9 +97,7 @@ TortureCase OnString(const char* name, const char* start, std::function<void(QvS
         return Judge(HasText(*s, expected), IsNoBuffer(*s) || (keepsOriginalOnFailure && HasText(*s, start)));
     });
 }
-
-// A conversion to UTF-16 (or back to UTF-8): the result of a run without failures, or an
-// empty one.
+// A conversion to UTF-16 (or back to UTF-8): the result of a run without failures, or empty.
 TortureCase Converts(const char* name, const std::string& text, bool toUtf16) {
     return {name, [=] {
                 auto utf8 = std::make_shared<QvString>(text.c_str());
@@ -122,9 +118,6 @@ TortureCase Converts(const char* name, const std::string& text, bool toUtf16) {
                 });
             }};
 }
-
-// An operation with nothing to prepare.
-TortureCase Plain(const char* name, Operation operation) { return {name, [operation] { return operation; }}; }
 
 std::vector<TortureCase> AllCases() {
     std::string longText;
@@ -163,15 +156,15 @@ std::vector<TortureCase> AllCases() {
                               vector->GetCount() == 51 && IsNoBuffer(*vector->GetAt(50)));
              });
          }},
-        // A field whose copy failed is left out or has no buffer; a failed growth of the
-        // vector drops the items gathered so far.
+        // A field whose copy failed is left out or has no buffer; a failed growth drops the
+        // items gathered so far.
         OnSource("QvStringVector::SplitCommaList", " alpha, beta ,,gamma ,delta", [](QvString* source) {
             QvStringVector items;
             QvStringVector::SplitCommaList(source, &items);
             return JudgeItems(items, {"alpha", "beta", "", "gamma", "delta"}, false);
         }),
-        // Without buckets every operation returns at once; a key whose node could not be had
-        // is dropped; a name that could not be copied is no name.
+        // Without buckets every operation returns at once; a key without a node is dropped; a
+        // name that could not be copied is no name.
         Plain("QvHashTable construction and insert", [] {
             QvHashTable table(50);
             table.SetName("excludefiletypes");
@@ -229,8 +222,8 @@ std::vector<TortureCase> AllCases() {
     };
 }
 
-// Runs the operation under a watchdog that ends the process when it has not returned within
-// 10 s: an operation that loops while memory stays short must be seen, not waited for.
+// Ends the process when the operation has not returned within 10 s: an operation that loops
+// while memory stays short must be seen, not waited for.
 Outcome RunWatched(const Operation& operation, const std::string& what) {
     std::promise<void> returned;
     std::thread watchdog([&what, done = returned.get_future()] {
@@ -246,28 +239,26 @@ Outcome RunWatched(const Operation& operation, const std::string& what) {
     return outcome;
 }
 
-// Runs one case in both modes: the count, then every failure point. Tells the case the
-// mode through *current; returns the number of allocations the operation makes.
-long long Torture(const TortureCase& torture, Mode* current = nullptr) {
+// Runs the count, then every failure point, alone and then lasting (*lasting tells the case
+// which); returns the number of allocations the operation makes.
+long long Torture(const TortureCase& torture, bool* lasting = nullptr) {
+    SCOPED_TRACE(torture.name);
     long long allocations = 0;
-    for (Mode mode : {Mode::OneAllocation, Mode::FromThereOn}) {
-        if (current)
-            *current = mode;
+    for (bool last : {false, true}) {
+        if (lasting)
+            *lasting = last;
         QvPlatformTest::FailAllocationNumber(0);
         Operation counted = torture.prepare();
         long long before = QvPlatformTest::GetAllocationCount(), documented = 0, passed = 0;
-        EXPECT_EQ(Outcome::Complete, counted()) << torture.name << ": fails without a failing allocation";
+        EXPECT_EQ(Outcome::Complete, counted()) << "fails without a failing allocation";
         allocations = QvPlatformTest::GetAllocationCount() - before;
         counted = nullptr;
-        EXPECT_GT(allocations, 0) << torture.name << ": allocates nothing";
-        const char* modeName = mode == Mode::OneAllocation ? "failing" : "and all later ones failing";
+        EXPECT_GT(allocations, 0) << "allocates nothing";
         for (long long n = 1; n <= allocations; ++n) {
             Operation operation = torture.prepare();
-            std::string what = std::string(torture.name) + ", allocation " + std::to_string(n) + " " + modeName;
-            if (mode == Mode::OneAllocation)
-                QvPlatformTest::FailAllocationNumber(n);
-            else
-                QvPlatformTest::FailAllocationsFrom(n);
+            std::string what = std::string(torture.name) + ", allocation " + std::to_string(n) +
+                               (last ? " and all later ones failing" : " failing");
+            last ? QvPlatformTest::FailAllocationsFrom(n) : QvPlatformTest::FailAllocationNumber(n);
             Outcome outcome = RunWatched(operation, what);
             QvPlatformTest::FailAllocationNumber(0);
             operation = nullptr;  // destroys what the case built, after the failure
@@ -275,28 +266,19 @@ long long Torture(const TortureCase& torture, Mode* current = nullptr) {
             documented += outcome == Outcome::DocumentedFailure ? 1 : 0;
             passed += outcome != Outcome::Broken ? 1 : 0;
         }
-        std::printf(
-            "[ torture  ] %-58s %-7s allocations %4lld, failure points passed %4lld (%lld documented failures)\n",
-            torture.name, mode == Mode::OneAllocation ? "one" : "lasting", allocations, passed, documented);
+        std::printf("[ torture  ] %-58s %-7s allocations %4lld, failure points passed %4lld (%lld documented)\n",
+                    torture.name, last ? "lasting" : "one", allocations, passed, documented);
         std::fflush(stdout);
     }
     return allocations;
 }
 
-class QvTorture : public ::testing::TestWithParam<size_t> {};
-
-// Some operations allocate only objects of their own whose later assignments allocate
-// afresh (a short conversion works in a stack area), so not every failure shows.
-TEST_P(QvTorture, EveryFailingAllocationAloneOrLastingLeavesTheDocumentedState) { Torture(AllCases().at(GetParam())); }
-
-std::string CaseName(const ::testing::TestParamInfo<size_t>& info) {
-    std::string out = std::to_string(info.param) + "_";
-    for (char c : std::string(AllCases()[info.param].name).substr(0, 60))
-        out += isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return out;
+// Some operations allocate only objects whose later assignments allocate afresh (a short
+// conversion works in a stack area), so not every failure shows.
+TEST(QvTorture, EveryFailingAllocationAloneOrLastingLeavesTheDocumentedState) {
+    for (const TortureCase& torture : AllCases())
+        Torture(torture);
 }
-
-INSTANTIATE_TEST_SUITE_P(Operations, QvTorture, ::testing::Range<size_t>(0, AllCases().size()), CaseName);
 
 // A settings file with every kind of element the reader takes apart.
 const char* const kSettingsFile =
@@ -314,7 +296,6 @@ const char* const kSettingsFile =
     "<qvdirfilter dir=\"C:\\Temp\" whichfiles=\"none\" /></do_backup>\n"
     "</qvinfo>\n";
 
-// True when an item of the list matches.
 template <typename List, typename Match>
 bool Any(const List& list, Match match) {
     for (int32_t i = 0; i < list.GetCount(); i++)
@@ -323,17 +304,7 @@ bool Any(const List& list, Match match) {
     return false;
 }
 
-// True when a line of the log holds one of the texts.
-bool Explains(const std::vector<std::string>& log, const std::vector<std::string>& texts) {
-    for (const std::string& line : log)
-        for (const std::string& text : texts)
-            if (line.find(text) != std::string::npos)
-                return true;
-    return false;
-}
-
-// The readers of the client's files, on a whole installation: the clock stands still
-// (waits are counted, never slept) and the log is read back after each run.
+// The readers of the client's files on a whole installation (waits counted, never slept).
 class QvTortureReaders : public QvTestInstallation {
 protected:
     void SetUp() override {
@@ -343,28 +314,18 @@ protected:
                       "<qvbui_interface><qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Help\" /></qvbui_interface>");
         temp.MakeFile("data\\qvreports\\qvdc_synchostinfo.xml",
                       "<qvdc_synchostinfo hide_icon=\"true\" enable_check_for_updates=\"false\" />");
-        // The send-logs record: sending, 7 of 10 done, no error; the rest of its 32 bytes 0.
-        std::string record(32, '\0');
+        std::string record(32, '\0');  // sending, 7 of 10 done, no error
         record[0] = 2, record[8] = 7, record[16] = 10;
         temp.MakeFile("tmp\\qv_sendlogs_ststus.shm", record);
     }
 };
 
-// A failed status query fails the read; never empty text taken for the file.
-TEST_F(QvTortureReaders, WholeFileReadGivesTheBytesOrNothing) {
-    Torture(Plain("ReadFileToString", [this] {
-        QvString text;
-        bool read = QvFile::ReadFileToString(settingsPath.c_str(), &text);
-        return Judge(read && HasText(text, kSettingsFile), !read && text.GetLength() == 0);
-    }));
-}
-
-// Whatever fails, the record holds only values the reader can produce, the two blocked-
-// network lists stay aligned, and (with memory back for the log) every volume, blocked
-// network and excluded folder left out is named in an error line. A status query that
-// fails for want of memory reports the file missing.
+// Whatever fails, the record holds only values the reader can produce, the two blocked-network
+// lists stay aligned, and (with memory back for the log) every volume, blocked network and
+// excluded folder left out is named in an error line; a failed status query reports the file
+// missing.
 TEST_F(QvTortureReaders, SettingsReadKeepsTheRecordConsistentAndNamesWhatItLeftOut) {
-    Mode mode;
+    bool lasting = false;
     Operation read = [&] {
         TakeLog();
         QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
@@ -377,14 +338,16 @@ TEST_F(QvTortureReaders, SettingsReadKeepsTheRecordConsistentAndNamesWhatItLeftO
                           s.numBackupThreads <= 200 &&
                           s.blockedNetworkMacAddrs.GetCount() == s.blockedNetworkNames.GetCount() &&
                           s.blockedNetworkMacAddrs.GetCount() <= 2 && s.volumes.GetCount() <= 2 &&
-                          s.excludedDirs.GetCount() <= 1;
-        consistent = consistent && !Any(s.volumes, [](const QvVolumeInfo& v) { return strlen(v.volumeGuid) != 28; });
-        if (mode == Mode::FromThereOn || complete)
+                          s.excludedDirs.GetCount() <= 1 &&
+                          !Any(s.volumes, [](const QvVolumeInfo& v) { return strlen(v.volumeGuid) != 28; });
+        if (lasting || complete)
             return Judge(complete, consistent);
-        const std::vector<std::string> log = TakeLog();
-        auto named = [&](bool kept, std::vector<std::string> texts) {
+        std::string log;
+        for (const std::string& line : TakeLog())
+            log += line + "\n";
+        auto named = [&](bool kept, std::vector<std::string> texts) {  // kept, or named in the log
             texts.insert(texts.end(), {"could not read qvinfo.xml", "qvinfo.xml file does not exist"});
-            return kept || Explains(log, texts);
+            return kept || std::any_of(texts.begin(), texts.end(), [&](auto& t) { return log.find(t) != log.npos; });
         };
         bool allNamed = named(s.excludedDirs.GetCount() > 0,
                               {"C:\\Temp", "c:\\temp", "watched folders not read", "excluded folders not read",
@@ -397,14 +360,20 @@ TEST_F(QvTortureReaders, SettingsReadKeepsTheRecordConsistentAndNamesWhatItLeftO
                               {guid, "qvvolume elements not read", "<qvvolume>"});
         return allNamed ? Judge(complete, consistent) : Outcome::Broken;
     };
-    EXPECT_GT(Torture(Plain("ReadControlPanelSettingsFromQvInfoXmlFile", read), &mode), 10);
+    EXPECT_GT(Torture(Plain("ReadControlPanelSettingsFromQvInfoXmlFile", read), &lasting), 10);
 }
 
-// A file set is read whole or left out; the parse of the watched folders keeps every
-// record it stores exact (name and keys) and still returns true. A folder whose file set
-// was left out keeps its record without the set's keys, as for a set the file lacks.
-TEST_F(QvTortureReaders, FileSetsAndWatchedFoldersAreWholeOrLeftOut) {
+// A whole file is its bytes or nothing (a failed status query fails the read, never empty text
+// taken for the file); a file set is read whole or left out; the watched folders' parse keeps
+// every record it stores exact (name and keys) and returns true. A folder whose file set was
+// left out keeps its record without the set's keys, as for a set the file lacks.
+TEST_F(QvTortureReaders, FilesFileSetsAndWatchedFoldersAreWholeOrLeftOut) {
     QvString path(settingsPath.c_str());
+    Torture(Plain("ReadFileToString", [this] {
+        QvString text;
+        bool read = QvFile::ReadFileToString(settingsPath.c_str(), &text);
+        return Judge(read && HasText(text, kSettingsFile), !read && text.GetLength() == 0);
+    }));
     Torture(Plain("GetAllFileSetDefsFromQvInfoFile", [&] {
         std::vector<QvStringVector> sets(QV_INFO_MAX_NUM_FILESETS);
         int32_t count = -1;
@@ -438,22 +407,20 @@ TEST_F(QvTortureReaders, FileSetsAndWatchedFoldersAreWholeOrLeftOut) {
     }));
 }
 
-// The module's start (settings, interface text, status paths) under failure: a text is
-// the file's own or the documented "ERR_" answer, or the string lost its buffer.
-TEST_F(QvTortureReaders, InterfaceTextLoadGivesTheTextOrTheDocumentedMiss) {
+// The module's start (settings, interface text, status paths): the file's text, the documented
+// "ERR_" answer, or a string without a buffer. The flags and the send-logs record: the file's
+// values, or the default for a file not read (icon shown, updates enabled, no job, outputs
+// untouched).
+TEST_F(QvTortureReaders, InterfaceTextAndStatusReadsGiveTheFileOrTheirDefault) {
     Torture({"InitQvUiUtil and GetUtf8InterfaceText", [] {
-                  QvUiUtilTest::ResetModule();
-                  return Operation([] {
-                      QvString out("sentinel");
-                      GetUtf8InterfaceText("TrayMenuItem_Help", &out);
-                      return Judge(HasText(out, "Help"), HasText(out, "ERR_TrayMenuItem_Help") || IsNoBuffer(out));
-                  });
-              }});
-}
-
-// The flags and the send-logs record: the file's values, or each reader's default for a
-// file it could not read (icon shown, updates enabled, no job with the outputs untouched).
-TEST_F(QvTortureReaders, StatusReadsGiveTheFileOrTheirDefault) {
+                 QvUiUtilTest::ResetModule();
+                 return Operation([] {
+                     QvString out("sentinel");
+                     GetUtf8InterfaceText("TrayMenuItem_Help", &out);
+                     return Judge(HasText(out, "Help"), HasText(out, "ERR_TrayMenuItem_Help") || IsNoBuffer(out));
+                 });
+             }});
+    QvUiUtilTest::ResetModule();
     InitQvUiUtil();
     Torture(Plain("IsHideIconSet and IsCheckForUpdatesEnabled", [] {
         bool hidden = IsHideIconSet(), updates = IsCheckForUpdatesEnabled();

@@ -8,16 +8,13 @@
 #include "qvbase/QvInfoManager.h"
 #include "system/QvSystemState.h"
 
-namespace QvFileTest {
-void ResetTempDirCache() {
+void QvFileTest::ResetTempDirCache() {
     QvFilePrivate::TempDirState& state = QvFilePrivate::TempDir();
     std::lock_guard<std::mutex> guard(state.lock);
     state.dir.Set("");
 }
-}  // namespace QvFileTest
 
-namespace QvSystemTest {
-void ResetDirectoryCaches() {
+void QvSystemTest::ResetDirectoryCaches() {
     QvSystemPrivate::DirectoryCaches& caches = QvSystemPrivate::Caches();
     std::lock_guard<std::recursive_mutex> guard(caches.lock);
     caches.installDir.Set("");
@@ -25,19 +22,15 @@ void ResetDirectoryCaches() {
     caches.hguid.Set("");
     caches.hguidKnown = false;
 }
-void ResetLocaleOverride() { QvSystemPrivate::LocaleOverride() = nullptr; }
-}  // namespace QvSystemTest
+void QvSystemTest::ResetLocaleOverride() { QvSystemPrivate::LocaleOverride() = nullptr; }
 
-namespace QvLogTest {
-void ForgetLastCleanupTime() {
+void QvLogTest::ForgetLastCleanupTime() {
     QvLogPrivate::LogState& log = QvLogPrivate::Log();
     std::lock_guard<std::recursive_mutex> guard(log.lock);
     log.lastCleanupMillis = 0;
 }
-}  // namespace QvLogTest
 
-namespace QvInfoManagerTest {
-void SetQvInfoXmlPath(const char* path) {
+void QvInfoManagerTest::SetQvInfoXmlPath(const char* path) {
     std::lock_guard<std::mutex> guard(QvInfoManagerPrivate::PathsLock());
     bool set = path != nullptr && path[0] != '\0';
     QvInfoManagerPrivate::QvInfoXmlPath().Set(set ? path : "");
@@ -45,43 +38,39 @@ void SetQvInfoXmlPath(const char* path) {
     if (set)
         QvInfoManagerPrivate::QvInfoSideCopyPath().Append(QvInfoManager::kSideCopySuffix);
 }
-void ForgetShortHostName() {
+void QvInfoManagerTest::ForgetShortHostName() {
     QvInfoManagerPrivate::HostNameState& state = QvInfoManagerPrivate::HostName();
     std::lock_guard<std::mutex> guard(state.lock);
     state.known = false;
 }
-void ResetWarningRateLimiter() { QvInfoManagerPrivate::RateLimiter() = QvInfoManagerPrivate::WarningRateLimiter(); }
-}  // namespace QvInfoManagerTest
+void QvInfoManagerTest::ResetWarningRateLimiter() {
+    QvInfoManagerPrivate::RateLimiter() = QvInfoManagerPrivate::WarningRateLimiter();
+}
 
-namespace QvUiUtilTest {
-void ResetModule() {
+void QvUiUtilTest::ResetModule() {
     QvUiUtilPrivate::QvUiTextState& s = QvUiUtilPrivate::State();
     {
         std::lock_guard<std::recursive_mutex> startGuard(s.startLock);
         s.started.store(false, std::memory_order_release);
         s.uiUtilInitialized = false;
         std::lock_guard<std::mutex> guard(QvUiUtilPrivate::InterfaceTextLock());
-        s.private_qvbuiInterfaceXml.Set("");
-        s.cachedLocale.Set("");
-        s.cachedKeys.Clear();
-        s.cachedTexts.Clear();
-        s.snippets.Clear();
-        s.lang.Set("");
-        s.errorText.Set("");
+        for (QvString* text : {&s.private_qvbuiInterfaceXml, &s.cachedLocale, &s.lang, &s.errorText})
+            text->Set("");
         s.uiLocaleSetting.Set("");
+        for (QvStringVector* list : {&s.cachedKeys, &s.cachedTexts, &s.snippets})
+            list->Clear();
     }
     QvUiUtilPrivate::StatusPaths& paths = QvUiUtilPrivate::Paths();
     std::lock_guard<std::mutex> guard(paths.lock);
     paths.synchostinfo.Set("");
 }
-int32_t GetCachedKeyCount() { return QvUiUtilPrivate::kCachedKeyCount; }
-const char* GetCachedKey(int32_t index) {
+int32_t QvUiUtilTest::GetCachedKeyCount() { return QvUiUtilPrivate::kCachedKeyCount; }
+const char* QvUiUtilTest::GetCachedKey(int32_t index) {
     return index >= 0 && index < QvUiUtilPrivate::kCachedKeyCount ? QvUiUtilPrivate::kCachedKeys[index] : nullptr;
 }
-void GetSynchostinfoPath(QvString* out) {
+void QvUiUtilTest::GetSynchostinfoPath(QvString* out) {
     QvUiUtilPrivate::StatusPaths& paths = QvUiUtilPrivate::Paths();
     std::lock_guard<std::mutex> guard(paths.lock);
     if (out)
         out->Set(&paths.synchostinfo);
 }
-}  // namespace QvUiUtilTest

@@ -1,7 +1,6 @@
-// Test support, POSIX: the file system on plain system calls, and the directory store that
-// the registry backend reads (keys are folders, string values files of UTF-8 text, "@" the
-// default value, a leading 0 byte marks another type). Paths arrive with "\" separators and
-// are turned into "/" here, as the library does.
+// Test support, POSIX: the file system on plain system calls, and the directory store the
+// registry backend reads (keys are folders, string values files of UTF-8 text, "@" the default
+// value, a leading 0 byte another type). Paths arrive with "\" and are used with "/".
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -15,8 +14,6 @@
 #include "system/posix/QvRegistryStorePosix.h"
 
 namespace {
-namespace fs = std::filesystem;
-
 std::string Swap(std::string path, char from, char to) {
     for (char& c : path)
         c = c == from ? to : c;
@@ -30,6 +27,7 @@ mode_t Mode(const std::string& path) {
     return lstat(Native(path).c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
+// Native paths only: a name below may hold a "\".
 bool RemoveNative(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
@@ -38,29 +36,24 @@ bool RemoveNative(const std::string& path) {
         return unlink(path.c_str()) == 0;
     chmod(path.c_str(), 0700);
     if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                RemoveNative(path + "/" + name);
-        }
+        while (dirent* entry = readdir(dir))
+            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+                RemoveNative(path + "/" + entry->d_name);
         closedir(dir);
     }
     return rmdir(path.c_str()) == 0;
 }
 
-// The folder of a registry key in the store, made when create is set.
-bool KeyFolder(uint32_t root, const std::string& keyPath, bool create, std::string* folder) {
-    const char* store = getenv(QvRegistryStore::kRootVariable);
-    const char* rootName = QvRegistryStore::RootFolderName(root);
+// The value's file in the folder of the key in the store; the folder is made when create is set.
+bool ValueFile(uint32_t root, const std::string& keyPath, const std::string& valueName, bool create,
+               std::string* file) {
+    const char *store = getenv(QvRegistryStore::kRootVariable), *rootName = QvRegistryStore::RootFolderName(root);
     if (!store || !store[0] || !rootName)
         return false;
-    *folder = std::string(store) + "\\" + rootName + (keyPath.empty() ? "" : "\\" + keyPath);
+    std::string folder = std::string(store) + "\\" + rootName + (keyPath.empty() ? "" : "\\" + keyPath);
+    *file = folder + "\\" + (valueName.empty() ? std::string(QvRegistryStore::kDefaultValueFileName) : valueName);
     std::error_code error;
-    return !create || fs::create_directories(Native(*folder), error) || !error;
-}
-
-std::string ValueFile(const std::string& folder, const std::string& valueName) {
-    return folder + "\\" + (valueName.empty() ? std::string(QvRegistryStore::kDefaultValueFileName) : valueName);
+    return !create || std::filesystem::create_directories(Native(folder), error) || !error;
 }
 }  // namespace
 
@@ -71,10 +64,9 @@ bool IsWine() { return false; }
 bool MakeUniqueDir(std::string* path) {
     const char* base = getenv("TMPDIR");
     std::string pattern = std::string(base && base[0] ? base : "/tmp") + "/qvtest-XXXXXX";
-    if (!mkdtemp(&pattern[0]))
-        return false;
-    *path = Swap(pattern, '/', '\\');
-    return true;
+    bool made = mkdtemp(&pattern[0]) != nullptr;
+    *path = made ? Swap(pattern, '/', '\\') : *path;
+    return made;
 }
 
 bool RemoveTree(const std::string& path) { return RemoveNative(Native(path)); }
@@ -82,33 +74,26 @@ bool MakeDir(const std::string& path) { return mkdir(Native(path).c_str(), 0777)
 
 bool WriteFile(const std::string& path, const std::string& content) {
     FILE* f = fopen(Native(path).c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(content.data(), 1, content.size(), f) == content.size();
-    return fclose(f) == 0 && ok;
+    bool ok = f && fwrite(content.data(), 1, content.size(), f) == content.size();
+    return f && fclose(f) == 0 && ok;
 }
 
 bool ReadFile(const std::string& path, std::string* content) {
     content->clear();
     FILE* f = fopen(Native(path).c_str(), "rb");
-    if (!f)
-        return false;
     char chunk[4096];
-    while (size_t n = fread(chunk, 1, sizeof chunk, f))
+    for (size_t n; f && (n = fread(chunk, 1, sizeof chunk, f)) > 0;)
         content->append(chunk, n);
-    fclose(f);
-    return true;
+    return f && fclose(f) == 0;
 }
 
 bool MakeSymlink(const std::string& link, const std::string& target, bool) {
     return symlink(Native(target).c_str(), Native(link).c_str()) == 0;
 }
-
 bool Exists(const std::string& path) { return Mode(path) != 0; }
 bool IsDirectory(const std::string& path) { return S_ISDIR(Mode(path)); }
 bool IsSymlink(const std::string& path) { return S_ISLNK(Mode(path)); }
 bool SetReadOnly(const std::string& path) { return chmod(Native(path).c_str(), 0444) == 0; }
-
 bool MakeSizedFile(const std::string& path, int64_t size) {
     return WriteFile(path, "") && truncate(Native(path).c_str(), off_t(size)) == 0;
 }
@@ -123,7 +108,6 @@ std::string GetCurrentDir() {
     char buffer[4096];
     return getcwd(buffer, sizeof buffer) ? Swap(buffer, '/', '\\') : std::string();
 }
-
 bool SetCurrentDir(const std::string& path) { return chdir(Native(path).c_str()) == 0; }
 }  // namespace QvTestFs
 
@@ -132,29 +116,28 @@ bool UseRegistryStore(const std::string& folder) { return SetEnv(QvRegistryStore
 
 bool WriteRegistryString(uint32_t root, const std::string& keyPath, const std::string& valueName,
                          const std::string& utf8Value) {
-    std::string folder;
-    return KeyFolder(root, keyPath, true, &folder) && QvTestFs::WriteFile(ValueFile(folder, valueName), utf8Value);
+    std::string file;
+    return ValueFile(root, keyPath, valueName, true, &file) && QvTestFs::WriteFile(file, utf8Value);
 }
 
 bool WriteRegistryNumber(uint32_t root, const std::string& keyPath, const std::string& valueName, uint32_t value) {
-    std::string folder, content(1, '\0');
+    std::string file, content(1, '\0');
     content.append(reinterpret_cast<const char*>(&value), sizeof(value));
-    return KeyFolder(root, keyPath, true, &folder) && QvTestFs::WriteFile(ValueFile(folder, valueName), content);
+    return ValueFile(root, keyPath, valueName, true, &file) && QvTestFs::WriteFile(file, content);
 }
 
 bool DeleteRegistryValue(uint32_t root, const std::string& keyPath, const std::string& valueName) {
-    std::string folder;
-    return KeyFolder(root, keyPath, false, &folder) && unlink(Native(ValueFile(folder, valueName)).c_str()) == 0;
+    std::string file;
+    return ValueFile(root, keyPath, valueName, false, &file) && unlink(Native(file).c_str()) == 0;
 }
 
 bool DeleteRegistryTree(uint32_t root, const std::string& keyPath) {
-    std::string folder;
-    return KeyFolder(root, keyPath, false, &folder) && QvTestFs::RemoveTree(folder);
+    std::string file;
+    return ValueFile(root, keyPath, "", false, &file) && QvTestFs::RemoveTree(file.substr(0, file.rfind('\\')));
 }
 
 bool SetEnv(const std::string& name, const std::string& value) { return setenv(name.c_str(), value.c_str(), 1) == 0; }
 bool UnsetEnv(const std::string& name) { return unsetenv(name.c_str()) == 0; }
-
 std::string GetEnv(const std::string& name, bool* isSet) {
     const char* value = getenv(name.c_str());
     if (isSet)
@@ -164,7 +147,7 @@ std::string GetEnv(const std::string& name, bool* isSet) {
 
 std::string GetProgramDir() {
     std::error_code error;
-    return fs::read_symlink("/proc/self/exe", error).parent_path().string();
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
 }
 
 bool CopyProgram(const std::string& source, const std::string& destination) {

@@ -1,7 +1,6 @@
-// Test support, Windows: the file system on the wide-character calls, independent of the
-// library under test (paths longer than 200 bytes get the "\\?\" prefix here); registry
-// values written with RegCreateKeyExW / RegSetValueExW; the environment through _putenv_s,
-// so that both the C library and started programs see it.
+// Test support, Windows: the file system on the wide-character calls, independent of the library
+// (paths longer than 200 bytes get the "\\?\" prefix here), registry values written with
+// RegCreateKeyExW / RegSetValueExW, and the environment through _putenv_s for the C library too.
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,15 +23,17 @@ std::wstring Wide(const std::string& path, bool allowPrefix = true) {
 
 std::string Utf8(const wchar_t* text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1)
-        return std::string();
-    std::string out(size_t(n), '\0');
+    std::string out(size_t(n > 1 ? n : 1), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(size_t(n - 1));
+    out.resize(out.size() - 1);
     return out;
 }
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+bool HasAttribute(const std::string& path, DWORD set, DWORD clear = 0) {
+    DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & set) && !(attributes & clear);
+}
 
 HANDLE CreateForWrite(const std::string& path) {
     return CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -49,22 +50,18 @@ bool RemoveWide(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
     HANDLE find = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? INVALID_HANDLE_VALUE
                                                               : FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name != L"." && name != L"..")
-                RemoveWide(path + L"\\" + name);
-        } while (FindNextFileW(find, &entry));
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry))
+        if (std::wstring(entry.cFileName) != L"." && std::wstring(entry.cFileName) != L"..")
+            RemoveWide(path + L"\\" + entry.cFileName);
+    if (find != INVALID_HANDLE_VALUE)
         FindClose(find);
-    }
     // A link to a directory goes as a directory; some file systems want it as a file.
     return RemoveDirectoryW(path.c_str()) || DeleteFileW(path.c_str());
 }
 
-// Wine's CreateSymbolicLinkW is a stub that reports success and creates nothing, and it
-// refuses FSCTL_SET_REPARSE_POINT; links are therefore made (and removed) on the Unix side,
-// with Unix programs started through Wine. Their start does not wait for them, so the
-// caller waits for the effect.
+// Wine's CreateSymbolicLinkW is a stub that reports success and creates nothing, and it refuses
+// FSCTL_SET_REPARSE_POINT: links are made (and removed) by Unix programs started through Wine.
+// Their start does not wait for them, so the caller waits for the effect.
 std::string UnixName(const std::wstring& path) {
     typedef char*(CDECL * UnixNameFunction)(LPCWSTR);
     UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
@@ -106,8 +103,8 @@ bool RemoveTreeUnderWine(const std::wstring& path) {
     return unixPath.size() >= 8 && RunUnixProgram(L"Z:\\bin\\rm", "/bin/rm -rf \"" + unixPath + "\"", path, false);
 }
 
-// A predefined root key from its handle value (QvSystem::kRegistryRoot...), sign-extended
-// as the system's own definitions are; null for any other value.
+// A predefined root key from its handle value (QvSystem::kRegistryRoot...), sign-extended as the
+// system's own definitions are; null for any other value.
 HKEY PredefinedKey(uint32_t root) {
     bool known = root >= 0x80000000u && root <= 0x80000006u && root != 0x80000004u;
     return known ? reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root))) : nullptr;
@@ -127,20 +124,16 @@ bool SetValue(uint32_t root, const std::string& keyPath, const std::string& valu
 
 namespace QvTestFs {
 bool IsWindows() { return true; }
-
 bool IsWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 bool MakeUniqueDir(std::string* path) {
-    wchar_t base[MAX_PATH + 1];
+    wchar_t base[MAX_PATH + 1], name[64];
     DWORD n = GetTempPathW(MAX_PATH + 1, base);
-    if (n == 0 || n > MAX_PATH)
-        return false;
     static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t name[64];
+    for (int attempt = 0; n > 0 && n <= MAX_PATH && attempt < 100; ++attempt) {
         swprintf(name, 64, L"qvtest-%lu-%llu-%u", GetCurrentProcessId(), (unsigned long long)GetTickCount64(),
                  ++counter);
         std::wstring candidate = std::wstring(base) + name;
@@ -160,12 +153,10 @@ bool MakeDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str
 
 bool WriteFile(const std::string& path, const std::string& content) {
     HANDLE file = CreateForWrite(path);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     DWORD written = 0;
-    BOOL ok = ::WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == content.size();
+    BOOL ok = file != INVALID_HANDLE_VALUE &&
+              ::WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file) && ok;
 }
 
 bool ReadFile(const std::string& path, std::string* content) {
@@ -174,14 +165,11 @@ bool ReadFile(const std::string& path, std::string* content) {
     // programs' reports) must not fail because the test is reading it at that moment.
     HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     char chunk[4096];
     DWORD n = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0)
+    while (file != INVALID_HANDLE_VALUE && ::ReadFile(file, chunk, sizeof chunk, &n, nullptr) && n > 0)
         content->append(chunk, n);
-    CloseHandle(file);
-    return true;
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
 }
 
 bool MakeSymlink(const std::string& link, const std::string& target, bool targetIsDirectory) {
@@ -195,18 +183,10 @@ bool MakeSymlink(const std::string& link, const std::string& target, bool target
 }
 
 bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
-
 bool IsDirectory(const std::string& path) {
-    DWORD attributes = Attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return HasAttribute(path, FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_REPARSE_POINT);
 }
-
-bool IsSymlink(const std::string& path) {
-    DWORD attributes = Attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
+bool IsSymlink(const std::string& path) { return HasAttribute(path, FILE_ATTRIBUTE_REPARSE_POINT); }
 bool SetReadOnly(const std::string& path) {
     return SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY) != 0;
 }
@@ -251,7 +231,6 @@ std::string GetCurrentDir() {
     DWORD n = GetCurrentDirectoryW(4096, buffer);
     return n > 0 && n < 4096 ? Utf8(buffer) : std::string();
 }
-
 bool SetCurrentDir(const std::string& path) { return SetCurrentDirectoryW(Wide(path, false).c_str()) != 0; }
 }  // namespace QvTestFs
 
@@ -280,9 +259,7 @@ bool DeleteRegistryValue(uint32_t root, const std::string& keyPath, const std::s
 
 bool DeleteRegistryTree(uint32_t root, const std::string& keyPath) {
     HKEY rootKey = PredefinedKey(root);
-    if (!rootKey || keyPath.empty())
-        return false;
-    LONG result = RegDeleteTreeW(rootKey, Wide(keyPath, false).c_str());
+    LONG result = rootKey && !keyPath.empty() ? RegDeleteTreeW(rootKey, Wide(keyPath, false).c_str()) : ERROR_BADKEY;
     if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
         RegDeleteKeyW(rootKey, Wide(keyPath, false).c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
@@ -290,16 +267,13 @@ bool DeleteRegistryTree(uint32_t root, const std::string& keyPath) {
 
 bool SetEnv(const std::string& name, const std::string& value) {
     // _putenv_s with an empty value would remove the variable; the Win32 block keeps it.
-    if (value.empty())
-        return SetEnvironmentVariableW(Wide(name, false).c_str(), L"") != 0;
-    return _putenv_s(name.c_str(), value.c_str()) == 0;
+    return value.empty() ? SetEnvironmentVariableW(Wide(name, false).c_str(), L"") != 0
+                         : _putenv_s(name.c_str(), value.c_str()) == 0;
 }
-
 bool UnsetEnv(const std::string& name) {
     _putenv_s(name.c_str(), "");
     return SetEnvironmentVariableW(Wide(name, false).c_str(), nullptr) != 0 || GetLastError() == ERROR_ENVVAR_NOT_FOUND;
 }
-
 std::string GetEnv(const std::string& name, bool* isSet) {
     const char* value = getenv(name.c_str());
     if (isSet)
@@ -317,6 +291,5 @@ std::string GetProgramDir() {
 bool CopyProgram(const std::string& source, const std::string& destination) {
     return CopyFileW(Wide(source).c_str(), Wide(destination).c_str(), FALSE) != 0;
 }
-
 bool HasUnreapedChild() { return false; }
 }  // namespace QvTestSystem

@@ -1,7 +1,6 @@
-// Stand-in program for the process-launch tests (POSIX): writes the arguments it was
-// started with next to itself, joined by single blanks into "QvArgRecorder.out" and one a
-// line into "QvArgRecorder.out.argv". Each appears whole, the main one last, so that a test
-// can poll for it.
+// Stand-in program for the process-launch tests (POSIX): writes its arguments next to itself,
+// joined by single blanks into "QvArgRecorder.out" and one a line into "QvArgRecorder.out.argv".
+// Each appears whole, the main one last, so that a test can poll for it.
 #include <filesystem>
 #include <string>
 
@@ -9,10 +8,9 @@
 
 int main(int argc, char** argv) {
     std::error_code error;
-    std::string out = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
+    std::string out = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string(), joined, lines;
     if (error)
         return 2;
-    std::string joined, lines;
     for (int i = 1; i < argc; ++i) {
         joined += (i > 1 ? " " : "") + std::string(argv[i]);
         lines += argv[i] + std::string("\n");

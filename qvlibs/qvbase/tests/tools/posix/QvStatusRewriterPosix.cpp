@@ -1,18 +1,14 @@
-// Writer program for the rewrite tests (POSIX): rewrites a status file in place as fast as
-// it can, the way the client's other programs update their status files (open with
-// truncation, one write, close), alternating two contents, until a stop file appears or a
-// time limit passes.
-//   QvStatusRewriter <file> <first content file> <second content file> <stop file>
-//                    <report file> <limit in ms>
-// Paths may use backslashes (the library's form). The report file appears (whole) holding
-// "running" after the first rewrite, and at the end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
+// Writer program for the rewrite tests (POSIX): rewrites a status file in place as fast as it can,
+// as the client's other programs update theirs (open with truncation, one write, close), with two
+// contents in turn, until a stop file appears or the time limit passes.
+//   QvStatusRewriter <file> <first content file> <second content file> <stop file> <report file> <limit in ms>
+// Paths may use backslashes. The report appears (whole) holding "running" after the first
+// rewrite, and at the end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -25,11 +21,11 @@ static std::string Native(std::string path) {
 }
 
 static bool ReadAll(const char* path, std::string* content) {
-    std::ifstream in(Native(path), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    *content = text.str();
-    return in.is_open();
+    FILE* file = fopen(Native(path).c_str(), "rb");
+    char buffer[4096];
+    for (size_t n; file && (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
+        content->append(buffer, n);
+    return file && fclose(file) == 0;
 }
 
 static long long NowMillis() {
@@ -42,20 +38,16 @@ static bool Rewrite(const char* path, const std::string& content) {
     int fd;
     while ((fd = open(path, O_WRONLY | O_TRUNC)) < 0 && errno == EINTR) {
     }
-    if (fd < 0)
-        return false;
-    ssize_t n;
-    while ((n = write(fd, content.data(), content.size())) < 0 && errno == EINTR) {
+    ssize_t n = -1;
+    while (fd >= 0 && (n = write(fd, content.data(), content.size())) < 0 && errno == EINTR) {
     }
-    return close(fd) == 0 && n == ssize_t(content.size());
+    return fd >= 0 && close(fd) == 0 && n == ssize_t(content.size());
 }
 
 int main(int argc, char** argv) {
     std::string contents[2];
-    if (argc != 7)
+    if (argc != 7 || !ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
         return 2;
-    if (!ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
-        return 3;
     std::string target = Native(argv[1]), stop = Native(argv[4]), report = Native(argv[5]);
     long long limit = atoll(argv[6]), start = NowMillis(), rewrites = 0, failures = 0;
     bool told = false;

@@ -7,9 +7,6 @@
 inline bool WriteWhole(const std::string& path, const std::string& content) {
     std::string temporary = path + ".part";
     FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = fwrite(content.data(), 1, content.size(), file) == content.size();
-    ok = fclose(file) == 0 && ok;
-    return ok && rename(temporary.c_str(), path.c_str()) == 0;
+    bool ok = file && fwrite(content.data(), 1, content.size(), file) == content.size();
+    return file && fclose(file) == 0 && ok && rename(temporary.c_str(), path.c_str()) == 0;
 }

@@ -1,7 +1,6 @@
-// Stand-in program for the process-launch tests (Windows): writes the argument string it
-// was started with (its command line after the program name and the blanks that follow
-// it), in UTF-8, into "QvArgRecorder.out" next to itself. The file appears whole, so that a
-// test can poll for it.
+// Stand-in program for the process-launch tests (Windows): writes the argument string it was
+// started with (its command line after the program name and the blanks that follow), in UTF-8,
+// into "QvArgRecorder.out" next to itself. The file appears whole, so that a test can poll for it.
 #include <windows.h>
 
 #include <string>

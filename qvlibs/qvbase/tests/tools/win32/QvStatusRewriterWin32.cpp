@@ -1,12 +1,11 @@
-// Writer program for the rewrite tests (Windows): rewrites a status file in place as fast
-// as it can, the way the client's other programs update their status files (opened with
-// TRUNCATE_EXISTING, sharing read and write, one WriteFile, closed), alternating two
-// contents, until a stop file appears or a time limit passes.
-//   QvStatusRewriter <file> <first content file> <second content file> <stop file>
-//                    <report file> <limit in ms>
-// A rewrite that finds the file held by a reader (opened without write sharing) fails and
-// is counted; the next one follows at once. The report file appears (whole) holding
-// "running" after the first rewrite, and at the end "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
+// Writer program for the rewrite tests (Windows): rewrites a status file in place as fast as it
+// can, as the client's other programs update theirs (TRUNCATE_EXISTING, sharing read and write,
+// one WriteFile, close), with two contents in turn, until a stop file appears or the time limit
+// passes. A rewrite that finds the file held by a reader without write sharing fails and is
+// counted; the next follows at once.
+//   QvStatusRewriter <file> <first content file> <second content file> <stop file> <report file> <limit in ms>
+// The report appears (whole) holding "running" after the first rewrite, and at the end
+// "rewrites <n>\nfailures <n>\nmilliseconds <n>\n".
 #include <windows.h>
 
 #include <cstdio>
@@ -27,19 +26,16 @@ static bool ReadAll(const wchar_t* path, std::string* content) {
 static bool Rewrite(const wchar_t* path, const std::string& content) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     DWORD written = 0;
-    bool ok = WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
-    return CloseHandle(file) && ok;
+    bool ok = file != INVALID_HANDLE_VALUE &&
+              WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size();
+    return file != INVALID_HANDLE_VALUE && CloseHandle(file) && ok;
 }
 
 int wmain(int argc, wchar_t** argv) {
     std::string contents[2];
-    if (argc != 7)
+    if (argc != 7 || !ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
         return 2;
-    if (!ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
-        return 3;
     const wchar_t *target = argv[1], *stop = argv[4];
     unsigned long long limit = wcstoull(argv[6], nullptr, 10), start = GetTickCount64();
     long long rewrites = 0, failures = 0;
@@ -54,8 +50,7 @@ int wmain(int argc, wchar_t** argv) {
     char text[128];
     snprintf(text, sizeof text, "rewrites %lld\nfailures %lld\nmilliseconds %llu\n", rewrites, failures,
              GetTickCount64() - start);
-    // The test polls the report file; while it holds it open the rename is refused, so the
-    // final report is tried again until it lands.
+    // While the test holds the report open the rename is refused: tried again until it lands.
     for (int attempt = 0; attempt < 60000; ++attempt, Sleep(1))
         if (WriteWhole(argv[5], text))
             return 0;

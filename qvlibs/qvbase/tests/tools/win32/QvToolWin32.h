@@ -12,9 +12,9 @@ inline std::string Utf8(const std::wstring& text) {
     return utf8;
 }
 
-// The argument string of a command line: the program name ends at its closing quote, or
-// at the first blank or tab when it is not quoted (the rule the C runtime applies to the
-// program name); the blanks after it are not part of the argument.
+// The argument string of a command line: the program name ends at its closing quote, or at the
+// first blank or tab when it is not quoted (the C runtime's rule for the program name); the
+// blanks after it are not part of the argument.
 inline std::wstring ArgumentString(const wchar_t* commandLine) {
     const wchar_t *p = commandLine, *close = *p == L'"' ? wcschr(p + 1, L'"') : nullptr;
     p = close ? close + 1 : *p == L'"' ? p + wcslen(p) : p + wcscspn(p, L" \t");
@@ -29,8 +29,7 @@ inline bool WriteWhole(const std::wstring& path, const std::string& content) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    bool ok = content.empty() || (WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) &&
-                                  written == content.size());
-    ok = CloseHandle(file) && ok;
-    return ok && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    bool ok = content.empty() ||
+              (WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr) && written == content.size());
+    return CloseHandle(file) && ok && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
