@@ -1,5 +1,4 @@
-// The log writer: line layout, the day's file, the cleanup of the coming days' files and its
-// ten-minute pacing, switching logging off. The fake clock stands at a chosen UTC time.
+// The log writer: line layout, the day's file, the cleanup of the coming days' files and its pacing.
 #include "qvbase/QvLog.h"
 
 #include <cstdio>
@@ -13,7 +12,6 @@
 
 #include "QvTestInstallation.h"
 #include "QvTestLog.h"
-#include "QvTestSystem.h"
 #include "QvTestHooks.h"
 #include "platform/QvPlatformClock.h"
 #include "QvTestPlatform.h"
@@ -26,7 +24,7 @@ const int64_t kMar1 = kJan1 + 60 * kDay;
 
 void SetClock(int64_t millis) { QvPlatformTest::SetFakeFileTime(uint64_t(millis + 11644473600000LL) * 10000); }
 
-// The fixed-width front of every line written at 2024-03-05 08:09:10.
+// The front of every line written at 2024-03-05 08:09:10.
 std::string Prefix() {
     char text[64];
     snprintf(text, sizeof text, "2024-03-05 08:09:10 %10d - ", int(QvPlatform::GetCurrentProcessId()));
@@ -58,14 +56,12 @@ protected:
     std::vector<int> SurvivingDays() {
         std::vector<int> days;
         for (int day = 0; day <= 31; ++day) {
-            bool log = QvTestFs::Exists(DayFile(day));
-            EXPECT_EQ(log, QvTestFs::Exists(DayFile(day, ".zip"))) << "day " << day;
-            if (log)
+            EXPECT_EQ(QvTestFs::Exists(DayFile(day)), QvTestFs::Exists(DayFile(day, ".zip"))) << "day " << day;
+            if (QvTestFs::Exists(DayFile(day)))
                 days.push_back(day);
         }
         return days;
     }
-
     std::string logDir = temp.Join("qvlogs\\qvbuitray");
 };
 
@@ -86,7 +82,7 @@ TEST_F(QvLogWriter, WritesStampProcessIdAndMessageByteForByte) {
     QvString tabbed("a\tb");
     WriteLogLine(&tabbed);
     WriteLogLine(nullptr);  // writes nothing
-    std::string p = Prefix();
+    const std::string p = Prefix();
     std::string expected = p + "first\n" + p + "ends with a line feed\n" + p + "\n" + p + "\n" + p + "a\tb\n";
     for (int level : {-3, -2, -1, 0, 5}) {
         LogMessage(level, "a.cpp", 12, "bool __cdecl Ns::Fn(int)", "value %d", 42);
@@ -99,29 +95,42 @@ TEST_F(QvLogWriter, WritesStampProcessIdAndMessageByteForByte) {
 }
 
 TEST_F(QvLogWriter, ChoosesTheFileByTheUtcDayOfMonth) {
-    // 14 hours east of UTC the last millisecond of the 4th is already the 5th.
-    ASSERT_TRUE(QvTestSystem::SetEnv("TZ", "XYZ-14"));
+    PutEnv("TZ", "XYZ-14");  // 14 hours east of UTC the last millisecond of the 4th is already the 5th
     tzset();
-    const struct { int64_t millis; int day; } cases[] = {
-        {kMar1 - kDay / 2, 29}, {kMar1 + 4 * kDay - 1, 4}, {kMar1 + 4 * kDay, 5}};
-    for (const auto& c : cases) {
-        SetClock(c.millis);
+    for (const auto& c : {std::make_pair(kMar1 - kDay / 2, 29), {kMar1 + 4 * kDay - 1, 4}, {kMar1 + 4 * kDay, 5}}) {
+        SetClock(c.first);
         WriteLogText("x");
-        EXPECT_EQ(Prefix().size() + 2, ReadDay(c.day).size()) << "day " << c.day;
+        EXPECT_EQ(Prefix().size() + 2, ReadDay(c.second).size()) << "day " << c.second;
     }
 }
 
-TEST_F(QvLogWriter, NamesTheDayFileAfterTheDirectoryItCreates) {
+TEST_F(QvLogWriter, NamesTheDayFileAfterTheDirectoryItCreatesAndStaysOffInAMissingDataDirectory) {
+    WriteInstallConfig(temp.Join("Gone"));
+    // No path: logging is off. The data directory's name in another case still counts as inside it.
     const struct { const char *directory; int day; const char* path; } cases[] = {
         {"qvlogs\\qvbuitray", 7, "qvlogs\\qvbuitray\\qvbuitray07.log"}, {"x", 0, "x\\x00.log"},
-        {"one\\two\\three\\", 12, "one\\two\\three\\three12.log"}, {"a\\b\\c", 31, "a\\b\\c\\c31.log"}};
+        {"one\\two\\three\\", 12, "one\\two\\three\\three12.log"}, {"a\\b\\c", 31, "a\\b\\c\\c31.log"},
+        {nullptr, 5, nullptr}, {"Gone\\qvlogs\\qvbuitray", 5, nullptr}, {"gONE\\qvlogs", 5, nullptr}};
     for (const auto& c : cases) {
-        SetLogDirectory(temp.Join(c.directory).c_str());
-        EXPECT_TRUE(QvTestFs::IsDirectory(temp.Join(c.directory))) << c.directory;
-        QvString path;
+        SCOPED_TRACE(c.directory ? c.directory : "(null)");
+        SetLogDirectory(c.directory ? temp.Join(c.directory).c_str() : nullptr);
+        EXPECT_EQ(c.path != nullptr, c.directory && QvTestFs::IsDirectory(temp.Join(c.directory)));
+        if (!c.path) {
+            WriteLogText("lost");
+            LogMessage(QV_LOG_LEVEL_ERROR, "a.cpp", 1, "void f()", "lost");
+        }
+        QvString path("untouched");
         GetLogFilePath(c.day, &path);
-        EXPECT_EQ(temp.Join(c.path), path.GetText());
+        EXPECT_EQ(c.path ? temp.Join(c.path) : "untouched", path.GetText());
     }
+    GetLogFilePath(5, nullptr);
+    EXPECT_FALSE(QvTestFs::Exists(temp.Join("a\\b\\c\\c05.log")));
+    EXPECT_FALSE(QvTestFs::Exists(temp.Join("Gone")) || QvTestFs::Exists(temp.Join("gONE")));
+    // Once the data directory exists the same path is taken.
+    temp.MakeDir("Gone");
+    SetLogDirectory(temp.Join("Gone\\qvlogs\\qvbuitray").c_str());
+    WriteLogText("kept");
+    EXPECT_TRUE(QvTestFs::Exists(temp.Join("Gone\\qvlogs\\qvbuitray\\qvbuitray05.log")));
 }
 
 TEST_F(QvLogWriter, FirstLineDeletesTheComingDaysThenWaitsTenMinutes) {
@@ -133,56 +142,31 @@ TEST_F(QvLogWriter, FirstLineDeletesTheComingDaysThenWaitsTenMinutes) {
     EXPECT_EQ(kept, SurvivingDays());
     EXPECT_EQ(0u, ReadDay(10).find("old\n"));  // today's file is appended to, never replaced
     // Minutes after the last cleanup: none within ten minutes either way, one beyond.
-    const struct { int minutes; bool cleans; } steps[] = {
-        {2, false}, {10, false}, {11, true}, {-6, false}, {-12, true}};
-    for (const auto& step : steps) {
+    for (const auto& step : {std::make_pair(2, false), {10, false}, {11, true}, {-6, false}, {-12, true}}) {
         MakeDayFiles({12, 16});
-        SetClock(start + step.minutes * kMinute);
+        SetClock(start + step.first * kMinute);
         WriteLogText("x");
-        EXPECT_EQ(step.cleans ? kept : dirty, SurvivingDays()) << "at minute " << step.minutes;
-        start += step.cleans ? step.minutes * kMinute : 0;
+        EXPECT_EQ(step.second ? kept : dirty, SurvivingDays()) << "at minute " << step.first;
+        start += step.second ? step.first * kMinute : 0;
     }
 }
 
 TEST_F(QvLogWriter, FromThe26thAlsoDeletesTheFirstDaysOfNextMonth) {
-    const struct { int today; std::vector<int> surviving; } cases[] = {
-        {25, {0, 1, 2, 3, 4, 5, 6, 25, 26}}, {26, {6, 25, 26, 27}},
-        {28, {6, 25, 26, 27, 28, 29}}, {31, {6, 25, 26, 27, 28, 29, 30, 31}}};
+    const std::pair<int, std::vector<int>> cases[] = {
+        {25, {0, 1, 2, 3, 4, 5, 6, 25, 26}}, {26, {6, 25, 26, 27}}, {28, {6, 25, 26, 27, 28, 29}},
+        {31, {6, 25, 26, 27, 28, 29, 30, 31}}};
     for (const auto& c : cases) {
         QvLogTest::ForgetLastCleanupTime();
         MakeDayFiles({0, 1, 2, 3, 4, 5, 6, 25, 26, 27, 28, 29, 30, 31});
-        SetClock(kJan1 + (c.today - 1) * kDay + 12 * kHour);
+        SetClock(kJan1 + (c.first - 1) * kDay + 12 * kHour);
         WriteLogText("x");
-        EXPECT_EQ(c.surviving, SurvivingDays()) << "today " << c.today;
+        EXPECT_EQ(c.second, SurvivingDays()) << "today " << c.first;
     }
-}
-
-TEST_F(QvLogWriter, StaysOffWithoutADirectoryOrInsideAMissingDataDirectory) {
-    WriteInstallConfig(temp.Join("Gone"));
-    // The data directory's own name in another case still counts as inside it.
-    for (const char* directory : {(const char*)nullptr, "Gone\\qvlogs\\qvbuitray", "gONE\\qvlogs"}) {
-        SetLogDirectory(directory ? temp.Join(directory).c_str() : nullptr);
-        WriteLogText("lost");
-        LogMessage(QV_LOG_LEVEL_ERROR, "a.cpp", 1, "void f()", "lost");
-        QvString path("untouched");
-        GetLogFilePath(5, &path);
-        EXPECT_STREQ("untouched", path.GetText()) << (directory ? directory : "(null)");
-    }
-    GetLogFilePath(5, nullptr);
-    EXPECT_FALSE(QvTestFs::Exists(DayFile(5)));
-    EXPECT_FALSE(QvTestFs::Exists(temp.Join("Gone")));
-    EXPECT_FALSE(QvTestFs::Exists(temp.Join("gONE")));
-    // Once the data directory exists the same path is taken.
-    temp.MakeDir("Gone");
-    SetLogDirectory(temp.Join("Gone\\qvlogs\\qvbuitray").c_str());
-    WriteLogText("kept");
-    EXPECT_TRUE(QvTestFs::Exists(temp.Join("Gone\\qvlogs\\qvbuitray\\qvbuitray05.log")));
 }
 
 TEST(QvLog, ShortenFunctionNameKeepsTheQualifiedName) {
     const char* cases[][2] = {
-        {"QvSendLogsRunStatus __cdecl QvUiUtil::GetSendLogsStatus(int,int,int,int,int)",
-         "QvUiUtil::GetSendLogsStatus()"},
+        {"QvSendLogsRunStatus __cdecl QvUiUtil::GetSendLogsStatus(int,int)", "QvUiUtil::GetSendLogsStatus()"},
         {"int main()", "main()"}, {"Plain", "Plain()"}, {nullptr, "()"},
         {"void (*Lookup(int))(char)", "(*Lookup(int))()"},  // the last '(' decides
         {"std::string Ns::Join(const std::string &)", "Ns::Join()"}};
@@ -192,19 +176,19 @@ TEST(QvLog, ShortenFunctionNameKeepsTheQualifiedName) {
 
 TEST_F(QvLogWriter, LinesFromThreadsNeverInterleave) {
     std::vector<std::thread> threads;
-    for (char letter : {'a', 'b', 'c', 'd'})
+    std::map<std::string, int> expected, counts;
+    for (char letter : {'a', 'b', 'c', 'd'}) {
+        expected[std::string(200, letter)] = 50;
         threads.emplace_back([letter] {
             for (int i = 0; i < 50; ++i)
                 WriteLogText(std::string(200, letter).c_str());
         });
+    }
     for (std::thread& thread : threads)
         thread.join();
     std::string content = ReadDay(5);
-    EXPECT_EQ(4 * 50 * (Prefix().size() + 200 + 1), content.size());
-    std::map<std::string, int> counts;
     for (const std::string& message : QvTestLog::Messages(content))
         ++counts[message];
-    const std::map<std::string, int> expected = {{std::string(200, 'a'), 50}, {std::string(200, 'b'), 50},
-                                                 {std::string(200, 'c'), 50}, {std::string(200, 'd'), 50}};
     EXPECT_EQ(expected, counts);
+    EXPECT_EQ(4 * 50 * (Prefix().size() + 200 + 1), content.size());
 }

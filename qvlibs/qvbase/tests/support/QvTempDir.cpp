@@ -1,5 +1,4 @@
-// Test support: the per-test temporary folder. The platform work is in
-// support/win32/QvTestSupportWin32.cpp and support/posix/QvTestSupportPosix.cpp.
+// Test support: the per-test temporary folder; the platform work is in support/win32 and support/posix.
 #include "QvTempDir.h"
 
 QvTempDir::QvTempDir() { QvTestFs::MakeUniqueDir(&root); }  // sets root only on success
@@ -15,12 +14,10 @@ std::string QvTempDir::Join(const std::string& relative) const {
 
 std::string QvTempDir::MakeDir(const std::string& relative) {
     std::string path = Join(relative);
-    for (size_t i = root.size() + 1; i <= path.size(); ++i) {
-        bool level = i == path.size() || path[i] == '\\' || path[i] == '/';
-        if (level && !QvTestFs::Exists(path.substr(0, i))) {
-            EXPECT_TRUE(QvTestFs::MakeDir(path.substr(0, i))) << "cannot create " << path.substr(0, i);
-        }
-    }
+    for (size_t i = root.size() + 1; i <= path.size(); ++i)
+        if ((i == path.size() || path[i] == '\\' || path[i] == '/') && !QvTestFs::Exists(path.substr(0, i)) &&
+            !QvTestFs::MakeDir(path.substr(0, i)))
+            ADD_FAILURE() << "cannot create " << path.substr(0, i);
     return path;
 }
 
@@ -30,8 +27,7 @@ std::string QvTempDir::MakeFile(const std::string& relative, const std::string& 
     return path;
 }
 
-std::string QvTempDir::MakeSymlink(const std::string& relative, const std::string& target,
-                                   bool targetIsDirectory) {
+std::string QvTempDir::MakeSymlink(const std::string& relative, const std::string& target, bool targetIsDirectory) {
     std::string path = Join(relative);
     return QvTestFs::MakeSymlink(path, target, targetIsDirectory) ? path : std::string();
 }

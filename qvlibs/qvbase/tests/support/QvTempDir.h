@@ -1,7 +1,6 @@
 #pragma once
-// Test support: a fresh temporary folder per test, removed afterwards with everything in
-// it (links are removed, never followed). Paths are UTF-8 with "\" as separator, the form
-// the library takes. Use QvTempDirTest as a fixture base, or a QvTempDir object directly.
+// Test support: a fresh temporary folder per test, removed afterwards with everything in it (links are
+// removed, never followed). Paths are UTF-8 with "\" as separator, the form the library takes.
 
 #include <cstdint>
 #include <string>
@@ -10,23 +9,19 @@
 
 class QvTempDir {
 public:
-    QvTempDir();  // creates the folder; IsValid tells whether that worked
+    QvTempDir();  // IsValid tells whether the folder could be made
     QvTempDir(const QvTempDir&) = delete;
     QvTempDir& operator=(const QvTempDir&) = delete;
-    virtual ~QvTempDir();  // removes the folder and its content
+    virtual ~QvTempDir();
 
     bool IsValid() const { return !root.empty(); }
     const std::string& GetPath() const { return root; }  // no trailing separator
-    // GetPath() + "\" + relative ("" gives the folder itself).
-    std::string Join(const std::string& relative) const;
-
+    std::string Join(const std::string& relative) const;  // "" gives the folder itself
     // Each takes a path relative to the folder ("a\b.txt") and returns it joined.
     std::string MakeDir(const std::string& relative);  // parents included
     std::string MakeFile(const std::string& relative, const std::string& content = "");
-    // A symbolic link at relative pointing to target (absolute, or relative to the link).
-    // Empty result when the platform refuses (no privilege): skip the test then.
-    std::string MakeSymlink(const std::string& relative, const std::string& target,
-                            bool targetIsDirectory);
+    // A link to target (absolute, or relative to the link); "" when the platform refuses: skip the test then.
+    std::string MakeSymlink(const std::string& relative, const std::string& target, bool targetIsDirectory);
 
 private:
     std::string root;
@@ -38,25 +33,22 @@ protected:
     QvTempDir temp;
 };
 
-// Platform helpers for tests, independent of the library under test. Paths as above.
+// Platform helpers, independent of the library under test. Paths as above; links are never followed.
 namespace QvTestFs {
 bool IsWindows();
-bool IsWine();  // running on Windows under Wine
-bool MakeUniqueDir(std::string* path);  // a fresh folder under the system's temporary folder
-bool RemoveTree(const std::string& path);  // not following links; clears read-only marks
+bool IsWine();
+bool MakeUniqueDir(std::string* path);  // under the system's temporary folder
+bool RemoveTree(const std::string& path);  // clears read-only marks
 bool MakeDir(const std::string& path);  // one level
 bool WriteFile(const std::string& path, const std::string& content);
 bool ReadFile(const std::string& path, std::string* content);
 bool MakeSymlink(const std::string& link, const std::string& target, bool targetIsDirectory);
-bool Exists(const std::string& path);  // the object itself, links not followed
-bool IsDirectory(const std::string& path);  // links not followed
+bool Exists(const std::string& path);
+bool IsDirectory(const std::string& path);
 bool IsSymlink(const std::string& path);
 bool SetReadOnly(const std::string& path);
-// A file of the given size without writing its content (sparse where the file system can).
-bool MakeSizedFile(const std::string& path, int64_t size);
-// Access of a file or folder in a comparable form: on Windows the entries of its access
-// list "S-1-5-11:0x1f01ff;S-1-5-18:0x1f01ff" (explicit list) or "" when it has none;
-// on POSIX "mode:0644" (the permission bits).
+bool MakeSizedFile(const std::string& path, int64_t size);  // sparse where the file system can
+// Windows: the explicit access list "S-1-5-11:0x1f01ff;S-1-5-18:0x1f01ff" ("" without one); POSIX "mode:0644".
 std::string DescribeAccess(const std::string& path);
 std::string GetCurrentDir();
 bool SetCurrentDir(const std::string& path);

@@ -4,7 +4,6 @@
 #include "QvTestLog.h"
 #include "QvTestSystem.h"
 #include "QvTestHooks.h"
-#include "files/QvPlatformFiles.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
@@ -15,16 +14,29 @@ namespace {
 // 2024-03-15 10:00:00 UTC as file time: the log lines go to the file of day 15.
 const uint64_t kStartFileTime = (1710496800000ULL + 11644473600000ULL) * 10000;
 const int32_t kLogDay = 15;
-const uint16_t kEnglishUnitedStates = 0x0409;
-// The variables the readers take folders from, each set to a folder of the test.
-const struct { const char* name; const char* folder; } kFolderVariables[] = {
-    {"TMPDIR", "tmp"}, {"TMP", "tmp"}, {"TEMP", "tmp"},
-    {"QV_PROGRAM_FILES", "ProgramFiles"}, {"QV_COMMON_APPDATA", "ProgramData"}};  // POSIX known folders
 const char* const kVelbrookKey = "Software\\Velbrook";
+
+bool WriteInstallDirValue(const std::string& value) {
+    return QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir", value);
+}
+
+// The module state a fresh process starts with.
+void ForgetModuleState() {
+    QvUiUtilTest::ResetModule();
+    ::QvFileTest::ResetTempDirCache();
+    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
+    QvInfoManagerTest::ForgetShortHostName();
+    QvSystemTest::ResetLocaleOverride();
+    QvSystemTest::ResetDirectoryCaches();
+}
 
 }  // namespace
 
 void QvTestInstallation::SetUp() {
+    // Windows has one registry for the machine: its value is put back in TearDown.
+    QvString machineValue;
+    hadInstallDir = QvSystem::ReadRegistryString("HKLM/Software/Velbrook/installdir", &machineValue);
+    savedInstallDir = machineValue.GetText();
     QvTempDirTest::SetUp();
     installDir = temp.MakeDir("install");
     dataDir = temp.MakeDir("data");
@@ -32,64 +44,41 @@ void QvTestInstallation::SetUp() {
     settingsPath = dataDir + "\\qvinfo.xml";
     temp.MakeDir("data\\qvreports");
     ASSERT_TRUE(QvTestSystem::UseRegistryStore(temp.MakeDir("registry")));
-    // Windows has one registry for the machine: its value is put back in TearDown.
-    QvString machineValue;
-    hadInstallDir = QvSystem::ReadRegistryString("HKLM/Software/Velbrook/installdir", &machineValue);
-    savedInstallDir = machineValue.GetText();
-    installDirRead = true;
-    ASSERT_TRUE(QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir",
-                                                  installDir));
+    ASSERT_TRUE(WriteInstallDirValue(installDir));
     WriteInstallConfig(dataDir);
-    for (const auto& variable : kFolderVariables) {
-        bool isSet = false;
-        savedTempVariables.push_back(QvTestSystem::GetEnv(variable.name, &isSet));
-        savedTempVariablesSet.push_back(isSet);
-        ASSERT_TRUE(QvTestSystem::SetEnv(variable.name, temp.Join(variable.folder)));
-    }
-    ::QvFileTest::ResetTempDirCache();
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"})
+        PutEnv(name, tempDir.c_str());
+    PutEnv("QV_PROGRAM_FILES", temp.Join("ProgramFiles").c_str());  // the POSIX known folders
+    PutEnv("QV_COMMON_APPDATA", temp.Join("ProgramData").c_str());
     QvPlatformTest::SetFakeFileTime(kStartFileTime);
-    QvSystemTest::ResetLocaleOverride();
-    QvPlatformTest::SetFakeUiLanguage(kEnglishUnitedStates);
-    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
+    QvPlatformTest::SetFakeUiLanguage(0x0409);  // English (United States)
     QvPlatformTest::SetFakeHostName(true, "Build-Host.example.com");
-    QvInfoManagerTest::ForgetShortHostName();
+    ForgetModuleState();
     QvInfoManagerTest::ResetWarningRateLimiter();
-    QvUiUtilTest::ResetModule();
     QvLogTest::ForgetLastCleanupTime();
     SetLogDirectory(temp.MakeDir("data\\logs").c_str());
     QvPlatformTest::ResetSleepCounters();
 }
 
 void QvTestInstallation::TearDown() {
-    QvUiUtilTest::ResetModule();
     SetLogDirectory(nullptr);
-    if (installDirRead && hadInstallDir)
-        QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir",
-                                          savedInstallDir);
-    else if (installDirRead)
+    if (hadInstallDir)
+        WriteInstallDirValue(savedInstallDir);
+    else
         QvTestSystem::DeleteRegistryValue(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir");
-    for (size_t i = 0; i < savedTempVariables.size(); ++i) {
-        if (savedTempVariablesSet[i])
-            QvTestSystem::SetEnv(kFolderVariables[i].name, savedTempVariables[i]);
-        else
-            QvTestSystem::UnsetEnv(kFolderVariables[i].name);
-    }
-    ::QvFileTest::ResetTempDirCache();
-    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
+    for (const auto& variable : savedEnv)
+        variable.second.first ? QvTestSystem::SetEnv(variable.first, variable.second.second)
+                              : QvTestSystem::UnsetEnv(variable.first);
+    ForgetModuleState();
     QvPlatformTest::UseRealHostName();
-    QvInfoManagerTest::ForgetShortHostName();
     QvPlatformTest::SetFakeUiLanguage(0);
     QvPlatformTest::FailKnownFolderQueries(false);
-    QvSystemTest::ResetLocaleOverride();
-    QvSystemTest::ResetDirectoryCaches();
     QvPlatformTest::UseRealClock();
 }
 
 void QvTestInstallation::WriteInstallConfig(const std::string& dataDirValue, const std::string& hguid) {
-    std::string attributes = "datadir=\"" + dataDirValue + "\"";
-    if (!hguid.empty())
-        attributes += " hguid=\"" + hguid + "\"";
-    temp.MakeFile("install\\qvinstall.xml", "<qvinstall " + attributes + " />\n");
+    temp.MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + dataDirValue + "\"" +
+                                                (hguid.empty() ? "" : " hguid=\"" + hguid + "\"") + " />\n");
     QvSystemTest::ResetDirectoryCaches();
 }
 
@@ -102,4 +91,13 @@ std::vector<std::string> QvTestInstallation::TakeLog(const std::string& prefix) 
     std::vector<std::string> messages = QvTestLog::Messages(content, logOffset, 0, prefix);
     logOffset = content.rfind('\n') + 1;
     return messages;
+}
+
+void QvTestInstallation::PutEnv(const std::string& name, const char* value) {
+    if (!savedEnv.count(name)) {
+        bool isSet = false;
+        std::string old = QvTestSystem::GetEnv(name, &isSet);
+        savedEnv[name] = {isSet, old};
+    }
+    value ? QvTestSystem::SetEnv(name, value) : QvTestSystem::UnsetEnv(name);
 }

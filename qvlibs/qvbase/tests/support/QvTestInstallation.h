@@ -1,14 +1,12 @@
 #pragma once
-// Test support: a client installation in a fresh temporary folder, as the configuration
-// readers find it. The install directory comes from the registry, the data directory and
-// host identifier from "qvinstall.xml" in it, the temporary directory (and on POSIX the
-// known folders "ProgramFiles" and "ProgramData") from the environment. The machine's own
-// install-directory value is put back afterwards. The clock stands still on 2024-03-15
-// (waits are counted, never slept), the host name is "Build-Host.example.com", and the
-// settings, text and status modules start as in a fresh process. The log goes under the
-// data directory; TakeLog reads it.
+// Test support: a client installation in a fresh folder, as the configuration readers find it: the
+// install directory in the registry, "qvinstall.xml" in it, the temporary folder (and on POSIX the known
+// folders) from the environment. The clock stands on 2024-03-15 (waits are counted, never slept), the
+// host is "Build-Host.example.com", the modules start fresh and log under the data directory.
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QvTempDir.h"
@@ -18,22 +16,19 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Rewrites "qvinstall.xml" and forgets the cached directories (the cached settings
-    // path stays). An empty hguid leaves the attribute out.
+    // Rewrites "qvinstall.xml" (no hguid attribute when empty) and forgets the cached directories.
     void WriteInstallConfig(const std::string& dataDirValue, const std::string& hguid = "");
-    // The messages (time stamp and process id cut off) written since the last call, only
-    // those that begin with prefix.
+    // The messages (stamp and process id cut off) written since the last call that begin with prefix.
     std::vector<std::string> TakeLog(const std::string& prefix = "");
+    // Sets (null: unsets) an environment variable until the end of the test.
+    void PutEnv(const std::string& name, const char* value);
 
-    std::string installDir;
-    std::string dataDir;      // without a trailing separator
-    std::string tempDir;      // without a trailing separator
-    std::string settingsPath; // dataDir + "\qvinfo.xml"
+    std::string installDir, dataDir, tempDir;  // without a trailing separator
+    std::string settingsPath;                  // dataDir + "\qvinfo.xml"
 
 private:
     size_t logOffset = 0;
-    bool installDirRead = false, hadInstallDir = false;
+    bool hadInstallDir = false;
     std::string savedInstallDir;
-    std::vector<std::string> savedTempVariables;
-    std::vector<bool> savedTempVariablesSet;
+    std::map<std::string, std::pair<bool, std::string>> savedEnv;  // name: was set, value
 };

@@ -1,8 +1,7 @@
 #pragma once
-// Test support for the system services: writing registry values where the library reads
-// them (Windows: the real registry; POSIX: the directory store below $QV_REGISTRY_ROOT),
-// environment variables that started programs inherit, and small process facts.
-// Paths are UTF-8 with "\" as separator; registry key paths use "\" as well.
+// Test support for the system services: registry values where the library reads them (Windows: the real
+// registry; POSIX: the store below $QV_REGISTRY_ROOT), the environment started programs inherit, and
+// process facts. Paths and registry key paths are UTF-8 with "\" as separator.
 
 #include <chrono>
 #include <cstdint>
@@ -11,38 +10,25 @@
 
 namespace QvTestSystem {
 
-// Points the library's registry at a test's own store. POSIX: sets QV_REGISTRY_ROOT to
-// folder. Windows: nothing (the real registry is used; keep test keys apart by name).
+// POSIX: the registry is the store in folder. Windows: nothing (keep test keys apart by name).
 bool UseRegistryStore(const std::string& folder);
-
-// root is a predefined root key's handle value (QvSystem::kRegistryRoot...). Keys are
-// created as needed; an empty valueName writes the key's default value.
+// root: QvSystem::kRegistryRoot...; keys are created as needed; an empty valueName is the default value.
 bool WriteRegistryString(uint32_t root, const std::string& keyPath, const std::string& valueName,
                          const std::string& utf8Value);
-bool WriteRegistryNumber(uint32_t root, const std::string& keyPath, const std::string& valueName,
-                         uint32_t value);
+bool WriteRegistryNumber(uint32_t root, const std::string& keyPath, const std::string& valueName, uint32_t value);
 bool DeleteRegistryValue(uint32_t root, const std::string& keyPath, const std::string& valueName);
-// Deletes the key with everything below it; true also when it did not exist.
-bool DeleteRegistryTree(uint32_t root, const std::string& keyPath);
+bool DeleteRegistryTree(uint32_t root, const std::string& keyPath);  // true also when it did not exist
 
-// Environment of this process, inherited by programs it starts. Unset with UnsetEnv.
 bool SetEnv(const std::string& name, const std::string& value);
 bool UnsetEnv(const std::string& name);
-// The value, or "" when unset; *isSet tells the difference.
-std::string GetEnv(const std::string& name, bool* isSet);
+std::string GetEnv(const std::string& name, bool* isSet);  // "" when unset
 
-// The folder of the running test program, without a trailing separator.
-std::string GetProgramDir();
-// Copies a program file and makes the copy executable.
-bool CopyProgram(const std::string& source, const std::string& destination);
-// True when a child process of this one has ended and was not reaped (POSIX); false on
-// Windows, where nothing has to be reaped.
-bool HasUnreapedChild();
+std::string GetProgramDir();  // of the running test program, without a trailing separator
+bool CopyProgram(const std::string& source, const std::string& destination);  // the copy is executable
+bool HasUnreapedChild();  // POSIX: a child has ended and was not reaped; Windows: false
 
-// Waiting for another process: polls until the condition holds, which the other side
-// brings about by writing a file when it is ready or done. The ceiling is one that only
-// a hang reaches: a cold Wine on a loaded machine can take tens of seconds to start a
-// program. Real time, never the fake clock.
+// Polls until the other process has written what condition looks for. Real time, never the fake clock;
+// the ceiling only catches a hang (a cold Wine on a loaded machine takes tens of seconds to start).
 constexpr int kHangCeilingMillis = 180000;
 template <typename Condition>
 bool WaitForHandshake(Condition condition) {
