@@ -1,24 +1,21 @@
 # Cross build for 64-bit Windows with clang and lld over the mingw-w64 headers and
-# libraries, using the C++ headers and libraries of Debian's mingw-w64 gcc in its posix
-# thread model (std::recursive_mutex and std::thread over winpthreads).
+# libraries: the gcc toolchain's settings, with clang in place of gcc. The C++ headers and
+# libraries are those of Debian's mingw-w64 gcc in its posix thread model
+# (std::recursive_mutex and std::thread over winpthreads).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QV_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 set(QV_MINGW_GCC_DIR /usr/lib/gcc/${QV_MINGW_TRIPLE}/12-posix)
 
 set(CMAKE_C_COMPILER clang)
 set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_C_COMPILER_TARGET ${QV_MINGW_TRIPLE})
 set(CMAKE_CXX_COMPILER_TARGET ${QV_MINGW_TRIPLE})
-set(CMAKE_RC_COMPILER ${QV_MINGW_TRIPLE}-windres)
+# The binutils of the target, as with gcc (the build checks read symbol tables with nm).
 set(CMAKE_AR ${QV_MINGW_TRIPLE}-ar)
 set(CMAKE_RANLIB ${QV_MINGW_TRIPLE}-ranlib)
 set(CMAKE_NM ${QV_MINGW_TRIPLE}-nm)
-set(CMAKE_OBJCOPY ${QV_MINGW_TRIPLE}-objcopy)
-set(CMAKE_FIND_ROOT_PATH /usr/${QV_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Left alone, clang would take the host's C++ headers; these come first. gcc's libstdc++
 # keeps its thread-local variables (std::call_once's) in emulated TLS, so clang must too.

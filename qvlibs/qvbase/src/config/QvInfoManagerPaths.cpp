@@ -17,9 +17,8 @@
 
 using QvInfoManagerPrivate::HostName;
 using QvInfoManagerPrivate::HostNameState;
-using QvInfoManagerPrivate::PathsLock;
-using QvInfoManagerPrivate::QvInfoSideCopyPath;
-using QvInfoManagerPrivate::QvInfoXmlPath;
+using QvInfoManagerPrivate::Paths;
+using QvInfoManagerPrivate::SettingsPaths;
 
 namespace {
 
@@ -28,30 +27,25 @@ const int32_t kMinCachedPathLength = 3;
 const int32_t kHostNameBufferSize = 300;
 const char* const kUnknownHostName = "unknown";
 
-void SetBothPaths(const char* settingsPath) {
-    QvInfoXmlPath().Set(settingsPath);
-    QvInfoSideCopyPath().Set(&QvInfoXmlPath());
-    QvInfoSideCopyPath().Append(QvInfoManager::kSideCopySuffix);
-}
-
 }  // namespace
 
 namespace QvInfoManager {
 
 const QvString* GetQvInfoXmlPath() {
-    std::lock_guard<std::mutex> guard(PathsLock());
-    if (QvInfoXmlPath().GetLength() < kMinCachedPathLength) {
+    SettingsPaths& paths = Paths();
+    std::lock_guard<std::mutex> guard(paths.lock);
+    if (paths.settings.GetLength() < kMinCachedPathLength) {
         QvString path;
         QvSystem::GetDataDir(&path);
         path.Append(kQvInfoFileName);
-        SetBothPaths(path.GetText());
+        paths.Set(path.GetText());
     }
-    return &QvInfoXmlPath();
+    return &paths.settings;
 }
 
 const QvString* GetQvInfoSideCopyPath() {
     GetQvInfoXmlPath();
-    return &QvInfoSideCopyPath();
+    return &Paths().sideCopy;
 }
 
 }  // namespace QvInfoManager
@@ -136,19 +130,16 @@ bool SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* it
 
 namespace QvInfoManagerPrivate {
 
-QvString& QvInfoXmlPath() {
-    static QvUntilExit<QvString> path;
-    return *path;
+void SettingsPaths::Set(const char* settingsPath) {
+    settings.Set(settingsPath);
+    sideCopy.Set(settingsPath);
+    if (settings.GetLength() > 0)
+        sideCopy.Append(QvInfoManager::kSideCopySuffix);
 }
 
-QvString& QvInfoSideCopyPath() {
-    static QvUntilExit<QvString> path;
-    return *path;
-}
-
-std::mutex& PathsLock() {
-    static QvUntilExit<std::mutex> lock;
-    return *lock;
+SettingsPaths& Paths() {
+    static QvUntilExit<SettingsPaths> paths;
+    return *paths;
 }
 
 HostNameState& HostName() {

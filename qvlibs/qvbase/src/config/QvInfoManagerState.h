@@ -9,11 +9,16 @@
 
 namespace QvInfoManagerPrivate {
 
-// The settings path and its side copy, built on first use; PathsLock is held while they
+// The settings path and its side copy, built on first use; the lock is held while they
 // are built or replaced, once built they are only read.
-QvString& QvInfoXmlPath();
-QvString& QvInfoSideCopyPath();
-std::mutex& PathsLock();
+struct SettingsPaths {
+    std::mutex lock;
+    QvString settings;
+    QvString sideCopy;
+    // Both from the settings path (the side copy adds its suffix); "" forgets both.
+    void Set(const char* settingsPath);
+};
+SettingsPaths& Paths();
 
 // The short host name. The lock is held while the name is worked out, so threads asking
 // at once get the one answer.

@@ -18,6 +18,79 @@
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvSystem.h"
 
+namespace QvUiUtilPrivate {
+
+// Texts of the control panel's main window, schedule and progress displays, asked for
+// over and over while it runs; every other key is looked up afresh each time.
+const char* const kCachedKeys[] = {
+    "MainDialog_Button_PauseBackup",
+    "MainDialog_Button_BackupNow",
+    "MainDialog_Button_RestoreOptions",
+    "MainDialog_Button_Settings",
+    "MainDialog_WhatIsBeingBackedUp",
+    "MainDialog_HowLongWillMyFirstBackupTake",
+    "ScheduleTab_Continuously",
+    "ScheduleTab_OncePerDay",
+    "ScheduleTab_OnlyWhenClickBackupNow",
+    "OverviewTab_RemainingFilesToBackup",
+    "OverviewTab_LastBackupTodayFormatStr",
+    "MainDialog_NumbersBelowAreOld",
+    "MainDialog_SelectedForBackup",
+    "MainDialog_BackupSchedule",
+    "MainDialog_RemainingFiles",
+    "MainDialog_Transferring",
+    "MainDialog_TopBanner_InitialBackupInProgress",
+    "MainDialog_TopBanner_InitialBackupPaused",
+    "MainDialog_TopBanner_YouAreBackedUpAsOf",
+    "MainDialog_TopBanner_CurrentlyBackingUpFiles",
+    "MainDialog_TopBanner_CurrentlyBackingUpNewerFiles",
+    "MainDialog_TopBanner_BackupPausedUntilTime",
+    "MainDialog_TopBanner_OfflineBackupPausedUntilTime",
+    "MainDialog_TopBanner_DatacenterOfflineBackupPausedUntilTime",
+    "MainDialog_TopBanner_BackupPausedUntilYouClick",
+    "MainDialog_TopBanner_BackupPausedUntilComputerIdle",
+    "MainDialog_TopBanner_BackupPausedUntilStartTime",
+    "MainDialog_TopBanner_FilesWillBeBackedUpAsTheyChange",
+    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenIdle",
+    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenClick",
+    "MainDialog_TopBanner_NewerFilesWillBeBackedUpAtTime",
+    "MainDialog_BottomBanner_ViewFilesAt",
+    "MainDialog_BottomBanner_YourDataIsNotBackedUp",
+    "MainDialog_AnimatedHelpTip_StopShowingTips",
+    "MainDialog_AnimatedHelpTip_TipLabel",
+    "MainDialog_AnimatedHelpTip_MaxNumber",
+    "MainDialog_AnimatedHelpTip_Tip01",
+    "MainDialog_AnimatedHelpTip_Tip02",
+    "MainDialog_AnimatedHelpTip_Tip03",
+    "MainDialog_AnimatedHelpTip_Tip04",
+    "MainDialog_AnimatedHelpTip_Tip05",
+    "MainDialog_AnimatedHelpTip_Tip06",
+    "MainDialog_AnimatedHelpTip_Tip07",
+    "MainDialog_AnimatedHelpTip_Tip08",
+    "MainDialog_AnimatedHelpTip_Tip09",
+    "MainDialog_ManageAccountAt",
+    "MainDialog_Questions",
+    "MainDialog_HelpCenter",
+    "file",
+    "files",
+    "VersionHistory30DaysTitle",
+    "restore_file",
+    "progress",
+    "transfer",
+    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_min_remaining",
+    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_hours_remaining",
+    "transfer_rate_sentence_less_than_1000_KbitsPerSec_many_hours_remaining",
+    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_min_remaining",
+    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_hours_remaining",
+    "transfer_rate_sentence_more_than_1000_KbitsPerSec_many_min_remaining",
+    "progress_sentence_MBytes",
+    "progress_sentence_GBytes",
+};
+const int32_t kCachedKeyCount = int32_t(sizeof kCachedKeys / sizeof kCachedKeys[0]);
+static_assert(sizeof kCachedKeys / sizeof kCachedKeys[0] == 62, "the text cache holds 62 keys");
+
+}  // namespace QvUiUtilPrivate
+
 namespace {
 
 const char* const kInterfaceFileName = "qvbui_interface.xml";
@@ -231,75 +304,6 @@ void GetUtf8InterfaceText(const char* key, QvString* out) {
 }
 
 namespace QvUiUtilPrivate {
-
-// Texts of the control panel's main window, schedule and progress displays, asked for
-// over and over while it runs; every other key is looked up afresh each time.
-const char* const kCachedKeys[] = {
-    "MainDialog_Button_PauseBackup",
-    "MainDialog_Button_BackupNow",
-    "MainDialog_Button_RestoreOptions",
-    "MainDialog_Button_Settings",
-    "MainDialog_WhatIsBeingBackedUp",
-    "MainDialog_HowLongWillMyFirstBackupTake",
-    "ScheduleTab_Continuously",
-    "ScheduleTab_OncePerDay",
-    "ScheduleTab_OnlyWhenClickBackupNow",
-    "OverviewTab_RemainingFilesToBackup",
-    "OverviewTab_LastBackupTodayFormatStr",
-    "MainDialog_NumbersBelowAreOld",
-    "MainDialog_SelectedForBackup",
-    "MainDialog_BackupSchedule",
-    "MainDialog_RemainingFiles",
-    "MainDialog_Transferring",
-    "MainDialog_TopBanner_InitialBackupInProgress",
-    "MainDialog_TopBanner_InitialBackupPaused",
-    "MainDialog_TopBanner_YouAreBackedUpAsOf",
-    "MainDialog_TopBanner_CurrentlyBackingUpFiles",
-    "MainDialog_TopBanner_CurrentlyBackingUpNewerFiles",
-    "MainDialog_TopBanner_BackupPausedUntilTime",
-    "MainDialog_TopBanner_OfflineBackupPausedUntilTime",
-    "MainDialog_TopBanner_DatacenterOfflineBackupPausedUntilTime",
-    "MainDialog_TopBanner_BackupPausedUntilYouClick",
-    "MainDialog_TopBanner_BackupPausedUntilComputerIdle",
-    "MainDialog_TopBanner_BackupPausedUntilStartTime",
-    "MainDialog_TopBanner_FilesWillBeBackedUpAsTheyChange",
-    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenIdle",
-    "MainDialog_TopBanner_NewerFilesWillBeBackedUpWhenClick",
-    "MainDialog_TopBanner_NewerFilesWillBeBackedUpAtTime",
-    "MainDialog_BottomBanner_ViewFilesAt",
-    "MainDialog_BottomBanner_YourDataIsNotBackedUp",
-    "MainDialog_AnimatedHelpTip_StopShowingTips",
-    "MainDialog_AnimatedHelpTip_TipLabel",
-    "MainDialog_AnimatedHelpTip_MaxNumber",
-    "MainDialog_AnimatedHelpTip_Tip01",
-    "MainDialog_AnimatedHelpTip_Tip02",
-    "MainDialog_AnimatedHelpTip_Tip03",
-    "MainDialog_AnimatedHelpTip_Tip04",
-    "MainDialog_AnimatedHelpTip_Tip05",
-    "MainDialog_AnimatedHelpTip_Tip06",
-    "MainDialog_AnimatedHelpTip_Tip07",
-    "MainDialog_AnimatedHelpTip_Tip08",
-    "MainDialog_AnimatedHelpTip_Tip09",
-    "MainDialog_ManageAccountAt",
-    "MainDialog_Questions",
-    "MainDialog_HelpCenter",
-    "file",
-    "files",
-    "VersionHistory30DaysTitle",
-    "restore_file",
-    "progress",
-    "transfer",
-    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_min_remaining",
-    "transfer_rate_sentence_less_than_1000_KbitsPerSec_two_hours_remaining",
-    "transfer_rate_sentence_less_than_1000_KbitsPerSec_many_hours_remaining",
-    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_min_remaining",
-    "transfer_rate_sentence_more_than_1000_KbitsPerSec_two_hours_remaining",
-    "transfer_rate_sentence_more_than_1000_KbitsPerSec_many_min_remaining",
-    "progress_sentence_MBytes",
-    "progress_sentence_GBytes",
-};
-const int32_t kCachedKeyCount = int32_t(sizeof kCachedKeys / sizeof kCachedKeys[0]);
-static_assert(sizeof kCachedKeys / sizeof kCachedKeys[0] == 62, "the text cache holds 62 keys");
 
 QvUiTextState& State() {
     static QvUntilExit<QvUiTextState> state;

@@ -102,7 +102,7 @@ int64_t GetFileSize(const char* path) {
 
 void RemoveTrailingSeparator(QvString* path) {
     int32_t length = path != nullptr ? path->GetLength() : 0;
-    if (length > 0 && (path->GetText()[length - 1] == '\\' || path->GetText()[length - 1] == '/'))
+    if (length > 0 && IsSeparator(path->GetText()[length - 1]))
         path->SetLength(length - 1);
 }
 
@@ -179,9 +179,7 @@ bool GetTempDir(QvString* out) {
         if (!QvPlatform::QueryTempPath(&text) || text.GetLength() == 0 ||
             text.GetLength() > kMaxDirectoryTreePath)
             text.Set(kFallbackTempDir);
-        int32_t n = text.GetLength();
-        if (n > 0 && IsSeparator(text.GetText()[n - 1]))
-            text.SetLength(n - 1);
+        RemoveTrailingSeparator(&text);
         CreateDirectoryTree(text.GetText(), true);
         text.AppendChar('\\');
         cache.Set(&text);

@@ -5,7 +5,6 @@
 #include "config/QvUiUtilState.h"
 #include "files/QvFileState.h"
 #include "log/QvLogState.h"
-#include "qvbase/QvInfoManager.h"
 #include "system/QvSystemState.h"
 
 void QvFileTest::ResetTempDirCache() {
@@ -31,12 +30,9 @@ void QvLogTest::ForgetLastCleanupTime() {
 }
 
 void QvInfoManagerTest::SetQvInfoXmlPath(const char* path) {
-    std::lock_guard<std::mutex> guard(QvInfoManagerPrivate::PathsLock());
-    bool set = path != nullptr && path[0] != '\0';
-    QvInfoManagerPrivate::QvInfoXmlPath().Set(set ? path : "");
-    QvInfoManagerPrivate::QvInfoSideCopyPath().Set(set ? path : "");
-    if (set)
-        QvInfoManagerPrivate::QvInfoSideCopyPath().Append(QvInfoManager::kSideCopySuffix);
+    QvInfoManagerPrivate::SettingsPaths& paths = QvInfoManagerPrivate::Paths();
+    std::lock_guard<std::mutex> guard(paths.lock);
+    paths.Set(path != nullptr ? path : "");
 }
 void QvInfoManagerTest::ForgetShortHostName() {
     QvInfoManagerPrivate::HostNameState& state = QvInfoManagerPrivate::HostName();
