@@ -149,7 +149,6 @@ TEST_F(QvSettingsReader, MissingFileLogsOneWarningAndResetsEveryFieldAnUnreadabl
     Lines fields = Fields(s);
     fields[kUpdated] = "kept";  // not reset by a read
     EXPECT_EQ((Lines{"7", "build-host", "unknown", "", "kept", " ", "t1"}), fields);
-    EXPECT_STREQ("un", s.scratchVolume.typeCode);
     // A file above the read limit can never be read: it is tried twenty times, 200 ms apart.
     ASSERT_TRUE(QvTestFs::MakeSizedFile(settingsPath, 1024000001));
     QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
