@@ -63,25 +63,12 @@ std::string QvBuiTrayTest::ControlPanel(const std::string& argument) const {
 }
 
 void QvBuiTrayTest::WriteHostInfo(const std::string& attributes) {
-    WriteOrRemove(dataDir + "\\qvreports\\qvdc_synchostinfo.xml",
+    WriteOrRemove(HostInfoPath(),
                   attributes.empty() ? "" : "<?xml version=\"1.0\"?>\n<qvdc_synchostinfo " + attributes + " />\n");
 }
 
-// Settings as the client writes them, complete enough that reading them logs nothing.
-void QvBuiTrayTest::WriteLocaleSetting(const std::string& locale) {
-    temp.MakeFile("data\\qvinfo.xml",
-                  "<qvinfo qvui_locale=\"" + locale + "\" excludefiletypes=\".tmp\" smartwatchfilesets=\"Docs\">\n"
-                  "<filesetdef filesetname=\"Docs\" extensions=\"txt\" />\n"
-                  "<do_backup><qvdirfilter dir=\"C:\\Docs\\\" whichfiles=\"smartwatchfilesets\" /></do_backup>\n"
-                  "<qvvolume qvVolumeGuid=\"v00000000000000000000000000c\" mountPointPath=\"C:\\\" />\n</qvinfo>\n");
-}
-
-// Little-endian, as the machine: status (4 bytes, 4 spare), units done (8), units in total (8), 8 spare.
 void QvBuiTrayTest::WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
-    const struct { uint32_t status, spare; uint64_t done, total, spare2; } record = {status, 0, done, total, 0};
-    static_assert(sizeof(record) == 32, "the record is 32 bytes");
-    WriteOrRemove(tempDir + "\\qv_sendlogs_ststus.shm",
-                  status == 0 ? "" : std::string(reinterpret_cast<const char*>(&record), sizeof(record)));
+    WriteOrRemove(SendLogsPath(), status == 0 ? "" : SendLogsRecord(status, done, total));
 }
 
 void QvBuiTrayTest::SetUp() {

@@ -29,7 +29,7 @@ protected:
     std::string ControlPanel(const std::string& argument) const;  // the command line for qvbui.exe
     void WriteHostInfo(const std::string& attributes);            // "" removes the file
     void SetHideIcon(bool hidden) { WriteHostInfo(hidden ? "hide_icon=\"true\"" : ""); }
-    void WriteLocaleSetting(const std::string& locale);  // the whole settings file with this locale
+    void WriteLocaleSetting(const std::string& locale) { temp.MakeFile("data\\qvinfo.xml", QuietSettings(locale)); }
     void WriteSendLogsRecord(uint32_t status, uint64_t done, uint64_t total);  // status 0 removes it
 
     HWND mainWindow = nullptr;  // a hidden window standing in for the main window

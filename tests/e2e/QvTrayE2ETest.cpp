@@ -13,6 +13,7 @@
 
 #include "QvBuiTrayVersion.h"
 #include "QvTempDir.h"
+#include "QvTestInstallation.h"
 #include "QvTestLog.h"
 #include "QvTestSystem.h"
 
@@ -34,13 +35,6 @@ std::string HostPath(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path[0] == '\\' ? "Z:" + path : path;
 }
-
-// Settings as the client writes them, complete enough that reading them logs nothing.
-const char* const kSettingsXml =
-    "<qvinfo qvui_locale=\"default\" excludefiletypes=\".tmp\" smartwatchfilesets=\"Docs\">\n"
-    "<filesetdef filesetname=\"Docs\" extensions=\"txt\" />\n"
-    "<do_backup><qvdirfilter dir=\"C:\\Docs\\\" whichfiles=\"smartwatchfilesets\" /></do_backup>\n"
-    "<qvvolume qvVolumeGuid=\"v00000000000000000000000000c\" mountPointPath=\"C:\\\" />\n</qvinfo>\n";
 
 // A started program, ended at the latest with this object.
 struct Process {
@@ -95,7 +89,7 @@ protected:
         temp.MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + data + "\" />");
         ASSERT_TRUE(CopyFileW(Wide(HostPath(QV_E2E_INTERFACE_XML)).c_str(),
                               Wide(install + "\\qvbui_interface.xml").c_str(), FALSE));
-        temp.MakeFile("data\\qvinfo.xml", kSettingsXml);
+        temp.MakeFile("data\\qvinfo.xml", QvTestInstallation::QuietSettings());
         SetHideIcon(false);
         ASSERT_TRUE(!withControlPanel ||
                     QvTestSystem::CopyProgram(HostPath(QV_E2E_STANDIN_EXE), install + "\\qvbui.exe"));

@@ -48,10 +48,7 @@ const std::string kSettingsRecord = "3|00:11:22|Cafe|c:\\users\\ann\\temp|build-
                                     std::string(27, 'C') + " C:\\ gm|v" + std::string(27, 'D') +
                                     " D:\\ gm|E:\\ v000000000000000000000000000|0 4";
 
-// The send-logs record, little-endian: state 2 (sending) at 0, 30 done at 8, 60 in total at
-// 16, error 5 at 28; and what the status readers give.
-const std::string kSendLogsRecord =
-    std::string("\x02\0\0\0\0\0\0\0" "\x1e\0\0\0\0\0\0\0" "<\0\0\0\0\0\0\0" "\0\0\0\0" "\x05\0\0\0", 32);
+// The send-logs record (sending, 30 of 60 done, error 5) and what the status readers give.
 const char* const kStatus = "hide 1, updates 0, send-logs 2 55% 30/60 error 5";
 
 // Two cached keys and two looked up afresh each time, then the locale.
@@ -121,7 +118,7 @@ TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
     temp.MakeFile("data\\qvinfo.xml", kSettingsXml);
     temp.MakeFile("data\\qvreports\\qvdc_synchostinfo.xml",
                   "<qvdc_synchostinfo hide_icon=\"TRUE\" enable_check_for_updates=\"false\" />");
-    temp.MakeFile("tmp\\qv_sendlogs_ststus.shm", kSendLogsRecord);
+    ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), SendLogsRecord(2, 30, 60, 5)));
 
     // One thread first: the answers every thread must give.
     MakeCachesCold();

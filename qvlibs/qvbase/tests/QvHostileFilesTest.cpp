@@ -43,17 +43,6 @@ const std::string kInterface =
     "</qvbui_texts>\n";
 const std::string kHostInfo = "<qvdc_synchostinfo hide_icon=\"TRUE\" enable_check_for_updates=\"false\" />\n";
 
-// Status, amount done and total, little-endian, the error code 0; bytes 4-7 and 24-27 are
-// padding.
-std::string SendLogsRecord(uint32_t status, uint64_t done, uint64_t total) {
-    std::string bytes(32, char(0xbd));
-    for (int i = 0; i < 8; ++i) {
-        bytes[8 + i] = char(done >> (8 * i)), bytes[16 + i] = char(total >> (8 * i));
-        bytes[i < 4 ? i : 24 + i] = i < 4 ? char(status >> (8 * i)) : 0;
-    }
-    return bytes;
-}
-
 std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
 // The send-logs reader's answer, its outputs preset to 999 (untouched when nothing was read).
 std::string SendLogsStatus() {
@@ -101,8 +90,6 @@ protected:
             QvTestFs::RemoveTree(memoryRoot);
     }
     std::string InterfacePath() const { return temp.Join("install\\qvbui_interface.xml"); }
-    std::string HostInfoPath() const { return dataDir + "\\qvreports\\qvdc_synchostinfo.xml"; }
-    std::string SendLogsPath() const { return tempDir + "\\qv_sendlogs_ststus.shm"; }
 
     // Plants each form of intact at path in turn (the truncated one ends before cut) and expects
     // read to answer expected[form]. The link points at an intact file: it must never be followed.

@@ -314,9 +314,7 @@ protected:
                       "<qvbui_interface><qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Help\" /></qvbui_interface>");
         temp.MakeFile("data\\qvreports\\qvdc_synchostinfo.xml",
                       "<qvdc_synchostinfo hide_icon=\"true\" enable_check_for_updates=\"false\" />");
-        std::string record(32, '\0');  // sending, 7 of 10 done, no error
-        record[0] = 2, record[8] = 7, record[16] = 10;
-        temp.MakeFile("tmp\\qv_sendlogs_ststus.shm", record);
+        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), SendLogsRecord(2, 7, 10)));  // sending, 7 of 10 done
     }
 };
 

@@ -150,19 +150,6 @@ TEST_F(QvUiUtilText, ChoosesTheConfiguredLanguage) {
     }
 }
 
-struct SendLogsRecord { uint32_t status; uint64_t done, total; int32_t errorCode; };
-
-// The 32-byte little-endian record; the bytes this program does not read hold 0xbd.
-std::string EncodeRecord(const SendLogsRecord& r) {
-    std::string bytes(32, char(0xbd));
-    const struct { size_t offset, size; uint64_t value; } fields[] = {
-        {0, 4, r.status}, {8, 8, r.done}, {16, 8, r.total}, {28, 4, uint32_t(r.errorCode)}};
-    for (const auto& f : fields)
-        for (size_t i = 0; i < f.size; ++i)
-            bytes[f.offset + i] = char((f.value >> (8 * i)) & 0xff);
-    return bytes;
-}
-
 // The outputs of GetSendLogsStatus, pre-filled with values no reader produces.
 struct SendLogsOutputs {
     uint32_t percent = 0xdeadbeef;
@@ -186,8 +173,6 @@ protected:
         EXPECT_EQ(Lines{}, TakeLog());
         QvTestInstallation::TearDown();
     }
-    std::string SynchostinfoPath() const { return dataDir + "\\qvreports\\qvdc_synchostinfo.xml"; }
-    std::string SendLogsPath() const { return tempDir + "\\qv_sendlogs_ststus.shm"; }
 };
 
 std::string Flags(const char* hideIcon, const char* checkForUpdates) {
@@ -201,7 +186,7 @@ TEST_F(QvUiUtilStatus, HostInformationFlagsTakeOnlyTheirOneWordAndAShortFileIsRe
     EXPECT_STREQ("", formed.GetText()) << "formed at the first status read";
     EXPECT_FALSE(IsHideIconSet()) << "no file";
     QvUiUtilTest::GetSynchostinfoPath(&formed);
-    EXPECT_EQ(SynchostinfoPath(), formed.GetText());
+    EXPECT_EQ(HostInfoPath(), formed.GetText());
     EXPECT_TRUE(IsCheckForUpdatesEnabled()) << "no file";
     // The file is read again at every call. Ten bytes or fewer count as caught while being written: only the
     // update flag waits for more.
@@ -214,7 +199,7 @@ TEST_F(QvUiUtilStatus, HostInformationFlagsTakeOnlyTheirOneWordAndAShortFileIsRe
         {"<a enable_check_for_updates=\"false\"", false, false, 0}};  // the same reader, given enough bytes
     for (const auto& c : cases) {
         SCOPED_TRACE(c.content);
-        ASSERT_TRUE(QvTestFs::WriteFile(SynchostinfoPath(), c.content));
+        ASSERT_TRUE(QvTestFs::WriteFile(HostInfoPath(), c.content));
         QvPlatformTest::ResetSleepCounters();
         EXPECT_EQ(c.hideIcon, IsHideIconSet());
         EXPECT_EQ(c.checkForUpdates, IsCheckForUpdatesEnabled());
@@ -229,13 +214,14 @@ TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentageAndRefuse
     EXPECT_TRUE(none.Untouched());
     const uint64_t half = 1ULL << 63;
     // 64-bit unsigned arithmetic: the products wrap, the result keeps its low 32 bits.
-    const struct { SendLogsRecord record; uint32_t percent; } cases[] = {
+    struct Record { uint32_t status; uint64_t done, total; int32_t errorCode; };
+    const struct { Record record; uint32_t percent; } cases[] = {
         {{1, 30, 100, 0}, 3}, {{1, 7, 0, 0}, 0}, {{2, 50, 100, 0}, 55}, {{2, 5, 0, 0}, 10}, {{7, 5, 10, 42}, 0},
         {{0xfffffffeu, 1, 1, -7001}, 0}, {{1, half, half, 0}, 0}, {{2, half, half, 0}, 10}, {{2, 1ULL << 40, 1, 0}, 10}};
     for (const auto& c : cases) {
-        const SendLogsRecord& r = c.record;
+        const Record& r = c.record;
         SCOPED_TRACE(testing::Message() << "status " << r.status << ", " << r.done << " of " << r.total);
-        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), EncodeRecord(r)));
+        ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), SendLogsRecord(r.status, r.done, r.total, r.errorCode)));
         SendLogsOutputs out;
         EXPECT_EQ(r.status, out.Read());
         EXPECT_EQ(c.percent, out.percent);
@@ -243,7 +229,7 @@ TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentageAndRefuse
     }
     EXPECT_EQ(0, QvPlatformTest::GetSleepCount());
     // A record of any other size is read ten times, 100 ms apart, then logged (QvHostileFilesTest: other sizes).
-    ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), EncodeRecord({2, 50, 100, 0}) + "x"));
+    ASSERT_TRUE(QvTestFs::WriteFile(SendLogsPath(), SendLogsRecord(2, 50, 100) + "x"));
     EXPECT_EQ(kSendLogsRunStatusNone, none.Read());
     EXPECT_TRUE(none.Untouched());
     EXPECT_EQ(10, QvPlatformTest::GetSleepCount());

@@ -93,6 +93,23 @@ std::vector<std::string> QvTestInstallation::TakeLog(const std::string& prefix) 
     return messages;
 }
 
+std::string QvTestInstallation::SendLogsRecord(uint32_t status, uint64_t done, uint64_t total, int32_t errorCode) {
+    std::string bytes(32, char(0xbd));
+    const struct { size_t offset, size; uint64_t value; } fields[] = {
+        {0, 4, status}, {8, 8, done}, {16, 8, total}, {28, 4, uint32_t(errorCode)}};
+    for (const auto& f : fields)
+        for (size_t i = 0; i < f.size; ++i)
+            bytes[f.offset + i] = char((f.value >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+std::string QvTestInstallation::QuietSettings(const std::string& locale) {
+    return "<qvinfo qvui_locale=\"" + locale + "\" excludefiletypes=\".tmp\" smartwatchfilesets=\"Docs\">\n"
+           "<filesetdef filesetname=\"Docs\" extensions=\"txt\" />\n"
+           "<do_backup><qvdirfilter dir=\"C:\\Docs\\\" whichfiles=\"smartwatchfilesets\" /></do_backup>\n"
+           "<qvvolume qvVolumeGuid=\"v00000000000000000000000000c\" mountPointPath=\"C:\\\" />\n</qvinfo>\n";
+}
+
 void QvTestInstallation::PutEnv(const std::string& name, const char* value) {
     if (!savedEnv.count(name)) {
         bool isSet = false;

@@ -4,6 +4,7 @@
 // folders) from the environment. The clock stands on 2024-03-15 (waits are counted, never slept), the
 // host is "Build-Host.example.com", the modules start fresh and log under the data directory.
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -12,6 +13,13 @@
 #include "QvTempDir.h"
 
 class QvTestInstallation : public QvTempDirTest {
+public:
+    // The 32-byte send-logs record, little-endian: status at 0, units done at 8 and in total at 16,
+    // the error code at 28; the spare bytes hold 0xbd.
+    static std::string SendLogsRecord(uint32_t status, uint64_t done, uint64_t total, int32_t errorCode = 0);
+    // Settings as the client writes them, complete enough that reading them logs nothing.
+    static std::string QuietSettings(const std::string& locale = "default");
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -22,6 +30,10 @@ protected:
     std::vector<std::string> TakeLog(const std::string& prefix = "");
     // Sets (null: unsets) an environment variable until the end of the test.
     void PutEnv(const std::string& name, const char* value);
+
+    // The status files the client's other programs write.
+    std::string HostInfoPath() const { return dataDir + "\\qvreports\\qvdc_synchostinfo.xml"; }
+    std::string SendLogsPath() const { return tempDir + "\\qv_sendlogs_ststus.shm"; }
 
     std::string installDir, dataDir, tempDir;  // without a trailing separator
     std::string settingsPath;                  // dataDir + "\qvinfo.xml"

@@ -1,7 +1,8 @@
 #pragma once
 // Drives a running qvbuitray from another process, as the shell and a user would: finds
 // its windows, asks the shell whether its icon exists, posts icon callbacks and keys to
-// its popup menu. Used by the whole-program tests and by QvTrayDriver.exe. Every wait is bounded.
+// its popup menu. Used by the whole-program tests, QvTrayDriver.exe and the tray benchmark.
+// Every wait is bounded.
 #include <windows.h>
 
 #include <vector>
