@@ -169,7 +169,7 @@ TEST_F(QvSettingsReader, BadElementsAreLoggedInFileOrderAndSkipped) {
     ControlPanelSettings& settings = Read(Settings(
         "excludefiletypes=\"tmp\" smartwatchfilesets=\"\"",
         net + "mac_addr=\"00:11:22:33:44:55\" blocked_network_name=\"Cafe\" />\n" + noMac + shortMac + noName +
-            emptyName + net + "mac_addr=\"EE:FF\" blocked_network_name=\"Home\" />\n" +
+            emptyName + net + "mac_addr=\"EE:FF\" blocked_network_name=\"H\" />\n" +
             "<filesetdef filesetname=\"docs\" />\n<do_backup>" + filter + "</do_backup>\n" + Volume(kGuidA, "E:\\") +
             noGuid + Volume("vShort", "G:\\") + noMount + Volume(kGuidC, "") + Volume(kGuidD, "D:")));
     const std::string bad = "ERROR: ReadControlPanelSettingsFromQvInfoXmlF", network = bad + "ile - bad XML with ",
@@ -185,7 +185,7 @@ TEST_F(QvSettingsReader, BadElementsAreLoggedInFileOrderAndSkipped) {
                      volume + "no mnt: " + noMount, volume + "bad mnt: " + Volume(kGuidC, "")}),
               TakeLog());
     EXPECT_EQ((Lines{"00:11:22:33:44:55", "EE:FF"}), Items(settings.blockedNetworkMacAddrs));
-    EXPECT_EQ((Lines{"Cafe", "Home"}), Items(settings.blockedNetworkNames));
+    EXPECT_EQ((Lines{"Cafe", "H"}), Items(settings.blockedNetworkNames));
     EXPECT_EQ((Lines{"D:\\", "E:\\"}), Items(settings.volumes));
     EXPECT_EQ(kGuidD, settings.volumes.GetAt(0)->volumeGuid);
 }

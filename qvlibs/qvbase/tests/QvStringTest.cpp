@@ -223,18 +223,19 @@ TEST_F(QvStrings, Utf16StringSetsAndAppendsUnitsGrowsInStepsAndRecoversFromFaile
 TEST(QvUtf16String, ConvertsUtf8OrWidensTheFirstTwoMillionBytesOfInvalidText) {
     struct Case { std::string bytes; std::u16string units; };
     std::vector<Case> cases = {  // encoded surrogates pass; after F4 the second byte has no lower bound
-        {"", u""}, {std::string("A\0B", 3), std::u16string(u"A\0B", 3)}, {"\xC3\xA9", u"\x00E9"},
-        {"\xE0\xA0\x80", u"\x0800"}, {"\xE2\x82\xAC", u"\x20AC"}, {"\xEF\xBF\xBF", u"\xFFFF"},
+        {"", u""}, {std::string("A\0B", 3), std::u16string(u"A\0B", 3)}, {"\xC2\x80", u"\x0080"},
+        {"\xC3\xA9", u"\x00E9"}, {"\xE0\xA0\x80", u"\x0800"}, {"\xE2\x82\xAC", u"\x20AC"}, {"\xEF\xBF\xBF", u"\xFFFF"},
         {"\xED\xA0\x80", u"\xD800"}, {"\xF0\x90\x80\x80", u"\xD800\xDC00"}, {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
         {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"}, {std::string("\xF4\x00\x80\x80", 4), u"\xD9C0\xDC00"},
         {Rep8("z\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 400), Rep16(u"z\x00E9\x20AC\xD83D\xDE00", 400)},
         {Rep8("a", 1999999) + "\xC3\xA9", Rep16(u"a", 1999999) + u"\x00E9"},  // two million units at most
         {Rep8("\xC3\xA9", 1000001), Rep16(u"\x00E9", 1000001)}};
-    // Truncated (lone E9, cut at the end), overlong, beyond U+10FFFF, lone continuation, bad third byte, valid start.
+    // Truncated (lone E9, cut at the end), overlong, beyond U+10FFFF, lone continuation, bad second, third or
+    // fourth byte, valid start.
     std::vector<std::string> invalid = {"A\xE9" "B", "A\xC3", "\xC0\x80", "\xE0\x80\x80", "\xF0\x80\x80\x80",
                                         "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80", "\x80",
-                                        "\xE2\x82" "A", "\xC3\xA9\xFF", Rep8("a", 1999999) + "\xF0\x9F\x98\x80",
-                                        Rep8("a", 2000001)};
+                                        "\xC3" "A", "\xE2\x82" "A", "\xF0\x9F" "A\x80", "\xF0\x9F\x98" "A",
+                                        "\xC3\xA9\xFF", Rep8("a", 1999999) + "\xF0\x9F\x98\x80", Rep8("a", 2000001)};
     for (size_t count : {749, 750, 751}) {  // bytes either side of the short-text work area
         cases.push_back({(count % 2 ? "a" : "") + Rep8("\xC3\xA9", count / 2),
                          (count % 2 ? u"a" : u"") + Rep16(u"\x00E9", count / 2)});
@@ -263,6 +264,7 @@ TEST(QvUtf16String, ConvertsUtf16ToUtf8UpToFirstNulWithinFourMillionBytes) {
     const Case cases[] = {
         {u"", "", true}, {u"A", "A", true}, {u"\x00E9", "\xC3\xA9", true}, {u"\x07FF", "\xDF\xBF", true},
         {u"\x0800", "\xE0\xA0\x80", true}, {u"\xFFFF", "\xEF\xBF\xBF", true}, {pair, "\xF0\x9F\x98\x80", true},
+        {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF", true},
         {u"\xDC00", "\xED\xB0\x80", true}, {u"\xD83D" "A", "\xED\xA0\xBD" "A", true},
         {u"x\xD83D", "x\xED\xA0\xBD", true}, {u"\xDE00\xD83D", "\xED\xB8\x80\xED\xA0\xBD", true},
         {std::u16string(u"A\0B", 3), "A", true}, {std::u16string(u"\0B", 2), "", true},

@@ -60,10 +60,10 @@ TEST_F(QvSystemLaunch, StartsTheProgramWithExactlyTheArgumentStringOrRefusesTheL
 TEST_F(QvSystemLaunch, PosixSplitsShellWordsAndLeavesNothingToReap) {
     if (QvTestFs::IsWindows())
         GTEST_SKIP() << "windows: the started program splits its command line itself; no children to reap";
-    ASSERT_TRUE(Run(plainProgram + " -menu 'a b'  \"c \\\"d\\\" \\\\\" e\\ f '' g\tz"));
+    ASSERT_TRUE(Run(plainProgram + " -menu 'a b'  \"c \\\"d\\\" \\\\\" e\\ f '' g\tz \"\\$\\`\""));
     std::string words;
     ASSERT_TRUE(WaitForRecord(plainProgram, &words, ".argv"));
-    EXPECT_EQ("-menu\na b\nc \"d\" \\\ne f\n\ng\nz\n", words);
+    EXPECT_EQ("-menu\na b\nc \"d\" \\\ne f\n\ng\nz\n$`\n", words);
     // The started program is no child of ours: after it has run, nothing waits here.
     EXPECT_FALSE(QvTestSystem::HasUnreapedChild());
     // An unclosed quote, or a file that cannot be executed, starts nothing.

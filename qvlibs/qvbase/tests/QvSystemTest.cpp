@@ -155,7 +155,7 @@ TEST_F(QvTestInstallation, RegistryReadTakesOnlyNonEmptyStringValuesThatFit) {
     ASSERT_TRUE(QvTestSystem::DeleteRegistryTree(kRegistryRootLocalMachine, key));
     // 4999 UTF-16 units and the terminator are exactly 10000 bytes.
     ASSERT_TRUE(write("Velbrook", "installdir", "D:\\Apps\\Velbrook") && write("Key", "", "default text") &&
-                write("Key", "empty", "") && write("Key", "fits", std::string(4999, 'x')) &&
+                write("Key", "empty", "") && write("Key", "one", "1") && write("Key", "fits", std::string(4999, 'x')) &&
                 write("Key", "toolong", std::string(5000, 'x')) && write(longKey, longName, text) &&
                 QvTestSystem::WriteRegistryNumber(kRegistryRootLocalMachine, key + "\\Key", "number", 1234));
     std::string slashed = key;
@@ -167,8 +167,9 @@ TEST_F(QvTestInstallation, RegistryReadTakesOnlyNonEmptyStringValuesThatFit) {
         {"HKLM\\" + key + "\\Velbrook\\installdir", "D:\\Apps\\Velbrook"},
         {"HKLM/" + key + "/Velbrook\\installdir", "D:\\Apps\\Velbrook"},
         {base + "Key/", "default text"}, {base + longKey + "/" + longName, text},
-        {base + "Key/fits", std::string(4999, 'x')}, {base + "Key/toolong", ""}, {base + "Key/empty", ""},
-        {base + "Key/number", ""}, {base + "Key/absent", ""}, {base + "NoSuchKey/name", ""}, {"HKLM/name", ""}};
+        {base + "Key/fits", std::string(4999, 'x')}, {base + "Key/one", "1"}, {base + "Key/toolong", ""},
+        {base + "Key/empty", ""}, {base + "Key/number", ""}, {base + "Key/absent", ""},
+        {base + "NoSuchKey/name", ""}, {"HKLM/name", ""}};
     for (const auto& c : cases) {
         QvString out("sentinel");
         EXPECT_EQ(!c.expected.empty(), ReadRegistryString(c.path.c_str(), &out)) << c.path;

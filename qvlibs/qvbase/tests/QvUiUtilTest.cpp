@@ -217,7 +217,8 @@ TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentageAndRefuse
     struct Record { uint32_t status; uint64_t done, total; int32_t errorCode; };
     const struct { Record record; uint32_t percent; } cases[] = {
         {{1, 30, 100, 0}, 3}, {{1, 7, 0, 0}, 0}, {{2, 50, 100, 0}, 55}, {{2, 5, 0, 0}, 10}, {{7, 5, 10, 42}, 0},
-        {{0xfffffffeu, 1, 1, -7001}, 0}, {{1, half, half, 0}, 0}, {{2, half, half, 0}, 10}, {{2, 1ULL << 40, 1, 0}, 10}};
+        {{0xfffffffeu, 1, 1, -7001}, 0}, {{1, half, half, 0}, 0}, {{2, half, half, 0}, 10},
+        {{2, 1ULL << 40, 1, 0}, 10}};
     for (const auto& c : cases) {
         const Record& r = c.record;
         SCOPED_TRACE(testing::Message() << "status " << r.status << ", " << r.done << " of " << r.total);

@@ -98,7 +98,7 @@ TEST(QvVolumeInfoList, SortsByMountPointComparingFoldedBytesAsSigned) {
     EXPECT_EQ((Texts{"c:\\", "C:\\A\\", "D:\\data\\"}), MountPoints(list));
     // Bytes from 0x80 on sort before ASCII; '[' lies between 'Z' and 'a', so folding decides.
     const struct { const char* a; const char* b; int expected; } cases[] = {
-        {"C:\\X\\", "c:\\x\\", 0}, {"\xC3\xA9:\\", "a:\\", -1}, {"[", "A", -1}, {"b", "A", 1}};
+        {"C:\\X\\", "c:\\x\\", 0}, {"Z:", "z:", 0}, {"\xC3\xA9:\\", "a:\\", -1}, {"[", "A", -1}, {"b", "A", 1}};
     for (const auto& c : cases) {
         QvVolumeInfo a, b, *slotA = &a, *slotB = &b;
         a.SetMountPointPath(c.a), b.SetMountPointPath(c.b);
