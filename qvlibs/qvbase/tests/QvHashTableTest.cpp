@@ -82,38 +82,4 @@ TEST(QvHashTable, KeysGoToTheHeapOnceThePoolRunsOut) {
     for (int n = 0; n < 400; n++) InsertText(table, NumberedKey(n).c_str());  // the destructor frees the heap keys
 }
 
-TEST_F(QvHashTableMemory, FallsBackWhenMemoryIsShort) {
-    QvPlatformTest::FailAllocationNumber(1);
-    QvHashTable fallback(40000000);
-    InsertText(fallback, "txt");
-    EXPECT_EQ((Numbers{100000, 9200000, 1}),
-              (Numbers{fallback.GetBucketCount(), fallback.GetPoolSize(), ContainsText(fallback, "txt")}));
-    QvPlatformTest::FailAllAllocations(true);
-    QvHashTable none(50);
-    QvPlatformTest::FailAllAllocations(false);
-    InsertText(none, "txt");
-    EXPECT_FALSE(none.HasBuckets() || ContainsText(none, "txt"));
-    none.Clear();
-    QvPlatformTest::FailAllocationNumber(2);  // the bucket array succeeds, the pool fails
-    QvHashTable table(50);
-    EXPECT_EQ(0, table.GetPoolSize());
-    for (long long failing : {1, 2}) {  // the heap node, then the key copy
-        QvPlatformTest::FailAllocationNumber(failing);
-        InsertText(table, "tmp");
-        EXPECT_TRUE(table.GetEntryCount() == 0 && table.IsAllInPool()) << "allocation " << failing;
-    }
-    InsertText(table, "bak");
-    EXPECT_TRUE(!table.IsAllInPool() && ContainsText(table, "bak"));
-    char name[] = "excludefiletypes";
-    EXPECT_EQ(nullptr, table.GetName());
-    table.SetName(name);
-    name[0] = 'X';
-    EXPECT_STREQ("excludefiletypes", table.GetName());
-    table.SetName(nullptr);
-    EXPECT_EQ(nullptr, table.GetName());
-    QvPlatformTest::FailAllocationNumber(1);
-    table.SetName("other");
-    EXPECT_EQ(nullptr, table.GetName());
-}
-
 }  // namespace

@@ -1,9 +1,8 @@
-// The settings reader: the record after each kind of settings file, the watched-folder records and file
-// sets, every rejection in the log, retries, limits, the short host name and the warning's rate limiter.
+// The settings reader: the record after each kind of settings file, the file sets, every rejection in the
+// log, retries, limits and the warning's rate limiter.
 #include "qvbase/QvInfoManager.h"
 
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -70,23 +69,7 @@ struct Records {
     bool parsed = QvInfoManager::ParseQvInfoForFilesToWatch(slots, &count, &fileTypes);
 
     ~Records() { QvInfoManager::ReleaseWatchRecords(slots); }
-    const QvHashTable* Named(const std::string& name) const {
-        for (int32_t i = 0; i < count; i++)
-            if (name == slots[i]->GetName())
-                return slots[i];
-        return nullptr;
-    }
 };
-
-// The keys of a table among the candidates, in the candidates' order.
-Lines KeysOf(const QvHashTable* table, const Lines& candidates) {
-    Lines keys;
-    for (const std::string& key : candidates)
-        if (table->Contains(key.c_str(), int32_t(key.size())))
-            keys.push_back(key);
-    EXPECT_EQ(int32_t(keys.size()), table->GetEntryCount()) << "keys beyond the candidates";
-    return keys;
-}
 
 class QvSettingsReader : public QvTestInstallation {
 protected:
@@ -254,108 +237,6 @@ TEST_F(QvSettingsReader, KeepsFoldersExcludedAsAWholeSortedIgnoringCaseAndMisses
                     "which is bad."}, TakeLog());
 }
 
-TEST(QvShortHostName, IsTheLowerCaseNameUpToTheFirstDotWorkedOutOnce) {
-    const struct { bool succeed; const char *platformName, *shortName; } cases[] = {
-        {true, "Build-Host.example.com", "build-host"}, {true, "PLAIN", "plain"},
-        {true, ".local", "unknown"}, {false, "ignored", "unknown"}};
-    QvString name("sentinel");
-    for (const auto& c : cases) {
-        QvPlatformTest::SetFakeHostName(c.succeed, c.platformName);
-        QvInfoManagerTest::ForgetShortHostName();
-        GetShortHostName(&name);
-        EXPECT_STREQ(c.shortName, name.GetText()) << c.platformName;
-        QvPlatformTest::SetFakeHostName(true, "Other");
-        GetShortHostName(&name);
-        EXPECT_STREQ(c.shortName, name.GetText()) << "asked again";
-    }
-    QvPlatformTest::UseRealHostName();
-    QvInfoManagerTest::ForgetShortHostName();
-    GetShortHostName(&name);
-    const std::string text = name.GetText();
-    EXPECT_TRUE(!text.empty() && text.find_first_of(".ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos) << text;
-}
-
-TEST_F(QvWatchParse, BuildsOneRecordPerFolderWithItsModeAndExtensions) {
-    Write(Settings("excludefiletypes=\".TMP, log\" smartwatchfilesets=\"documents,music\"",
-                   kFileSets + "<do_backup>\n" + DirFilter("C:\\Users\\A\\", "Documents,None") +
-                       DirFilter("C:\\Users\\A\\Music\\", "music") + DirFilter("D:\\Photos\\", "all") +
-                       DirFilter("E:\\Smart\\", "smartwatchfilesets") + DirFilter("F:\\Mixed\\", "pictures,videos") +
-                       DirFilter("G:\\", "") + DirFilter("H:\\AllThenNone\\", "ALL,none,music") +
-                       DirFilter("I:\\", " music") + DirFilter("K:\\", "none,all") +
-                       "<qvdirfilter whichfiles=\"music\" />\n<qvdirfilter dir=\"J:\\\" />\n</do_backup>\n"));
-    Records records;
-    ASSERT_TRUE(records.parsed);
-    ASSERT_EQ(9, records.count);
-    const Lines all = {"doc", "docx", "txt", "mp3", "flac", "jpg", "never", "none", "all"};
-    const struct { const char* name; Lines keys; } expected[] = {
-        {"xc:\\users\\a\\", {"doc", "docx", "txt", "none"}},  // the first set of a name wins
-        {" c:\\users\\a\\music\\", {"mp3", "flac"}}, {"*d:\\photos\\", {"all"}},
-        {" e:\\smart\\", {"doc", "docx", "txt", "mp3", "flac"}}, {" f:\\mixed\\", {"jpg"}}, {" g:\\", {}},
-        {"xh:\\allthennone\\", {"mp3", "flac", "none", "all"}},  // the last mode word wins
-        {" i:\\", {}},  // a single item is not trimmed
-        {"*k:\\", {"none", "all"}},
-    };
-    for (const auto& e : expected) {
-        const QvHashTable* record = records.Named(e.name);
-        ASSERT_NE(nullptr, record) << e.name;
-        EXPECT_EQ(e.keys, KeysOf(record, all)) << e.name;
-    }
-    for (int32_t i = 1; i < records.count; i++)
-        EXPECT_GE(strlen(records.slots[i - 1]->GetName()), strlen(records.slots[i]->GetName())) << "longest first";
-    EXPECT_STREQ("excludefiletypes", records.fileTypes.GetName());
-    EXPECT_EQ((Lines{"tmp", "log"}), KeysOf(&records.fileTypes, {"tmp", "log"}));
-    const std::string odd = "ERROR: parsing qvinfo.xml, a qvdirfilter contains a fileset that does not make sense: ";
-    const std::string noAttr = "ERROR: ParseQvInfoForFilesToWatch, QvFile::GetUniqueStrAttrFromXmlSnippet NO ";
-    EXPECT_EQ((Lines{odd + "videos, qvdirfilter=<qvdirfilter dir=\"F:\\Mixed\\\" whichfiles=\"pictures,videos\" />",
-                     odd + " music, qvdirfilter=<qvdirfilter dir=\"I:\\\" whichfiles=\" music\" />",
-                     noAttr + "dir in this qvdirfilter snippet: <qvdirfilter whichfiles=\"music\" />",
-                     noAttr + "whichfiles in this qvdirfilter snippet: <qvdirfilter dir=\"J:\\\" />"}),
-              TakeLog());
-}
-
-TEST_F(QvWatchParse, ExcludedFileTypesLoseOneLeadingDotAndUpperCase) {
-    const std::pair<const char*, Lines> cases[] = {{"a,,b", {"a", "", "b"}}, {"a,", {"a"}}, {" ..Bak ", {".bak"}}};
-    for (const auto& c : cases) {
-        Write(Settings(std::string("excludefiletypes=\"") + c.first + "\" smartwatchfilesets=\"\"", kFileSets));
-        Records records;
-        EXPECT_EQ(c.second, KeysOf(&records.fileTypes, {"a", "", "b", ".bak"})) << c.first;
-    }
-}
-
-TEST_F(QvWatchParse, MissingElementsAreLoggedAndTheParseStillSucceedsButMissingArgumentsFailIt) {
-    Write(Settings("", "<do_backup></do_backup>\n"));
-    Records records;
-    EXPECT_TRUE(records.parsed);
-    EXPECT_EQ(0, records.count);
-    const std::string parse = "ERROR: ParseQvInfoForFilesToWatch, ";
-    EXPECT_EQ((Lines{"ERROR: no excludefiletypes tag in qvinfo file: " + settingsPath,
-                     "Initializing warningSuppressionTimerRecord.", Warning(1),
-                     "ERROR: GetAllFileSetDefsFromQvInfoFile, QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO "
-                     "filesetdefs in qvinfoFile: " + settingsPath,
-                     parse + "no smartwatchfilesets in qvinfo.xml file: " + settingsPath,
-                     parse + "QvFile::GetAllXmlSnippetsWithTagNameInXml found NO  qvdirfilter in a do_backup block in "
-                             "file: " + settingsPath}),
-              TakeLog());
-    Write(Settings("excludefiletypes=\"a\" smartwatchfilesets=\"\"", kFileSets));
-    Records noBackup;
-    EXPECT_EQ(Lines{parse + "QvFile::GetAllXmlSnippetsWithTagNameInXmlFile NO top level dirs to watch in qvinfoFile: " +
-                    settingsPath}, TakeLog());
-    // Missing arguments fail the parse without a line.
-    QvHashTable* slots[QV_INFO_MAX_NUM_DIR_FILTERS] = {};
-    int32_t count = 7;
-    QvHashTable fileTypes(QvInfoManager::kFileTypeTableBuckets);
-    EXPECT_FALSE(QvInfoManager::ParseQvInfoForFilesToWatch(slots, nullptr, &fileTypes));
-    EXPECT_FALSE(QvInfoManager::ParseQvInfoForFilesToWatch(nullptr, &count, &fileTypes));
-    EXPECT_EQ(0, count);
-    // Records of an earlier parse are released even when the table is missing.
-    slots[3] = QvInfoManager::NewWatchRecord();
-    count = 7;
-    EXPECT_FALSE(QvInfoManager::ParseQvInfoForFilesToWatch(slots, &count, nullptr));
-    EXPECT_EQ(nullptr, slots[3]);
-    EXPECT_EQ(0, count);
-    EXPECT_EQ(Lines{}, TakeLog());
-}
-
 TEST_F(QvWatchParse, FileSetsKeepTheirNameAsWrittenAndLowerCaseExtensions) {
     const std::string error = "ERROR: GetAllFileSetDefsFromQvInfoFile, ";
     Write(Settings("", "<filesetdef filesetname=\"Docs\" extensions=\"DOC, Txt ,\" />\n"
@@ -399,26 +280,6 @@ TEST_F(QvWatchParse, EmptyExclusionWarningSlowsDownAfterNineHitsAndResumes) {
     EXPECT_EQ((Lines{Warning(31), forced}), parse(1));
     EXPECT_EQ((Lines{Warning(32), forced, resuming}), parse(10 * kMinuteMillis + 1));
     EXPECT_EQ(Lines{Warning(33)}, parse(0));
-}
-
-// The limits of 9999 folders and 150 file sets, with their lines, are in QvHostileFilesTest's ten-megabyte file.
-TEST_F(QvWatchParse, ReadsFoldersInProportionalTime) {
-    auto block = [](int folders) {
-        std::string text = "<do_backup>\n";
-        for (int i = 0; i < folders; i++)
-            text += DirFilter("C:\\d" + std::to_string(i) + "\\", i % 7 == 0 ? "none" : "Documents,music,pictures");
-        return text + "</do_backup>\n";
-    };
-    // The bound only catches work that grows out of proportion with the number of folders.
-    auto timeRead = [&](int folders) {
-        Write(Settings("excludefiletypes=\".tmp\" smartwatchfilesets=\"music\"", kFileSets + block(folders)));
-        std::clock_t start = std::clock();  // process time: other work on the machine does not count
-        QvInfoManager::ReadControlPanelSettingsFromQvInfoXmlFile();
-        return double(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
-    };
-    double quarter = timeRead(2500), full = timeRead(9999);
-    EXPECT_EQ(1429, QvInfoManager::GetControlPanelSettings().excludedDirs.GetCount());
-    EXPECT_LT(full, 20 * quarter + 50) << "2500 folders: " << quarter << " ms, 9999 folders: " << full << " ms";
 }
 
 }  // namespace

@@ -151,24 +151,6 @@ TEST_F(QvLogWriter, FirstLineDeletesTheComingDaysThenWaitsTenMinutes) {
     }
 }
 
-TEST_F(QvLogWriter, FromThe26thAlsoDeletesTheFirstDaysOfNextMonth) {
-    for (const auto& c : {std::make_pair(25, std::vector<int>{0, 1, 2, 3, 4, 5, 6, 25, 26}), {26, {6, 25, 26, 27}},
-                          {31, {6, 25, 26, 27, 28, 29, 30, 31}}}) {
-        QvLogTest::ForgetLastCleanupTime();
-        MakeDayFiles({0, 1, 2, 3, 4, 5, 6, 25, 26, 27, 28, 29, 30, 31});
-        SetClock(kJan1 + (c.first - 1) * kDay + 12 * kHour);
-        WriteLogText("x");
-        EXPECT_EQ(c.second, SurvivingDays()) << "today " << c.first;
-    }
-}
-
-TEST(QvLog, ShortenFunctionNameKeepsTheQualifiedName) {
-    const char* cases[][2] = {{"Plain", "Plain()"}, {nullptr, "()"}, {"void (*Lookup(int))(char)", "(*Lookup(int))()"},
-                              {"std::string Ns::Join(const std::string &)", "Ns::Join()"}};
-    for (auto& c : cases)
-        EXPECT_STREQ(c[1], ShortenFunctionName(c[0]).GetText()) << (c[0] ? c[0] : "null");
-}
-
 TEST_F(QvLogWriter, LinesFromThreadsNeverInterleave) {
     std::vector<std::thread> threads;
     std::map<std::string, int> expected, counts;

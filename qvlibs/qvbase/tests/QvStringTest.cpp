@@ -153,35 +153,6 @@ TEST(QvString, EditsExtractsFindsComparesAndParsesWithinTheTextOnly) {
     }
 }
 
-TEST_F(QvStrings, FailedGrowthLeavesAStringWithoutBufferThatStaysUsable) {
-    FailAllocationNumber(1);
-    QvString s;
-    ASSERT_EQ(nullptr, s.GetBuffer());
-    s.Trim(), s.MakeLower(), s.Delete(0, 1), s.Insert(1, "x"), s.SetLength(0);
-    EXPECT_EQ("-1 -1 5 0 /0/0", std::to_string(s.Find(0, "a")) + " " + std::to_string(s.FindChar(0, 0)) + " " +
-                                    std::to_string(s.ToInt64(5)) + " " + std::to_string(s.EndsWithNoCase("a")) + " " +
-                                    Bytes(s.Mid(0, 1)) + State(s));
-    ASSERT_TRUE(s.EnsureCapacity(5, false));
-    EXPECT_EQ("/0/15", State(s)) << "a fresh block holds the empty text";
-    FailAllocationNumber(1);
-    EXPECT_EQ(nullptr, s.NewMid(0, 2));
-    struct Case { const char* name; void (*grow)(QvString&); const char* state; };
-    for (const Case& op : {
-             Case{"Set", [](QvString& s) { FailAllocationNumber(1), s.Set("a text longer than 15", 20); }, "/0/0"},
-             {"AppendChar", [](QvString& s) { s.Append("45678901234"), FailAllocationNumber(1), s.AppendChar(0); },
-              "/0/0"},
-             // Format builds the text in a temporary (block, text, fitting) before assigning it.
-             {"Format", [](QvString& s) { FailAllocationNumber(4), s.Format("%s %d", "texts", 123456789); }, "/0/0"},
-             {"FormatText", [](QvString& s) { FailAllocationNumber(2), s.Format("%d", 42); }, "/0/15"}}) {
-        QvString s("abc");
-        op.grow(s);
-        FailAllocationNumber(0);
-        EXPECT_EQ(op.state, State(s)) << op.name;
-        s.AppendChar('q');
-        EXPECT_EQ("q/1/15", State(s)) << op.name << ": the next append allocates afresh";
-    }
-}
-
 TEST_F(QvStrings, Utf16StringSetsAndAppendsUnitsGrowsInStepsAndRecoversFromFailedAllocations) {
     QvUtf16String s;
     struct Step { int32_t request, capacity; };

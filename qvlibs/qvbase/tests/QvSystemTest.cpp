@@ -204,23 +204,4 @@ TEST_F(QvSystemLocale, InterfaceLanguageSelectsItsCodeOnlyByTheWholeIdUntilAnExa
     EXPECT_STREQ("fr_FR", GetLocaleCode());
 }
 
-TEST_F(QvSystemLocale, OnPosixTheFirstSetLocaleVariableGivesTheLanguage) {
-    if (QvTestFs::IsWindows())
-        GTEST_SKIP() << "windows: the display language is a session setting, not the environment";
-    QvPlatformTest::SetFakeUiLanguage(0);
-    // The values of LC_ALL, LC_MESSAGES and LANG; null: unset.
-    const struct { const char* values[3]; const char* code; } cases[] = {
-        {{"fr_FR.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8"}, "fr_FR"}, {{"", "ja_JP.UTF-8", "de_DE.UTF-8"}, "ja_JP"},
-        {{nullptr, nullptr, "zh_TW.UTF-8"}, "en_US"}, {{nullptr, nullptr, "zh_HK.UTF-8"}, "zh_TW"},
-        {{nullptr, nullptr, "es_ES@euro"}, "es_ES"}, {{nullptr, nullptr, "ko"}, "ko_KR"},
-        {{nullptr, nullptr, "C.UTF-8"}, "en_US"}, {{nullptr, nullptr, "xx_YY.UTF-8"}, "en_US"},
-        {{nullptr, nullptr, nullptr}, "en_US"}};
-    for (const auto& c : cases) {
-        PutEnv("LC_ALL", c.values[0]);
-        PutEnv("LC_MESSAGES", c.values[1]);
-        PutEnv("LANG", c.values[2]);
-        EXPECT_STREQ(c.code, GetLocaleCode()) << "case " << &c - cases;
-    }
-}
-
 }  // namespace

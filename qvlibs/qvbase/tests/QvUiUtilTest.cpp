@@ -1,6 +1,5 @@
-// The UI utility module: the one start, the interface texts (configured language, source element, cache,
-// the log lines of every miss) and the status files (host-information flags, the send-logs record, the
-// retries on files caught short, waits counted on the fake clock).
+// The UI utility module: the interface texts (language, cache, the log lines of every miss) and the
+// send-logs record (its decoding, the retries on a record of another size, counted on the fake clock).
 #include "qvbase/QvUiUtil.h"
 
 #include <string>
@@ -51,25 +50,6 @@ protected:
     }
 };
 
-TEST_F(QvUiUtilText, StartsOnceAtTheFirstLookupAndKeepsTheTextItLoaded) {
-    ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, "<qvinfo qvlogin=\"bob\" />"));
-    EXPECT_EQ("ERR_MainDialog_Button_RestoreOptions", LookUp(kRestore));
-    EXPECT_STREQ("bob", QvInfoManager::GetControlPanelSettings().qvLogin.GetText()) << "the settings were read";
-    const Lines noElement = {"ERROR: GetUtf8InterfaceText, no <qvbui_text> tag found in private_qvbuiInterfaceXml"};
-    EXPECT_EQ(noElement, TakeLog("ERROR: GetUtf8"));
-    // Neither file is read again: a later interface file waits for the next start.
-    ASSERT_TRUE(QvTestFs::WriteFile(settingsPath, "<qvinfo qvlogin=\"eve\" />"));
-    temp.MakeFile("install\\qvbui_interface.xml", kInterfaceXml);
-    EXPECT_EQ("ERR_MainDialog_Button_RestoreOptions", LookUp(kRestore));
-    EXPECT_EQ(noElement, TakeLog());
-    EXPECT_STREQ("bob", QvInfoManager::GetControlPanelSettings().qvLogin.GetText());
-    GetUtf8InterfaceText(kRestore, nullptr);
-    EXPECT_EQ("ERR_", LookUp(nullptr));
-    QvUiUtilTest::ResetModule();
-    EXPECT_EQ(kEnglishRestore, LookUp(kRestore));
-    EXPECT_STREQ("eve", QvInfoManager::GetControlPanelSettings().qvLogin.GetText());
-}
-
 TEST_F(QvUiUtilText, LooksUpCurrentLanguageThenEnglishAndLogsEveryMiss) {
     Start(kInterfaceXml);
     const std::string noEnglish = "ERROR: GetUtf8InterfaceText, could not even find English for: ";
@@ -106,50 +86,6 @@ TEST_F(QvUiUtilText, LooksUpCurrentLanguageThenEnglishAndLogsEveryMiss) {
     EXPECT_EQ(Lines{}, TakeLog());
 }
 
-TEST_F(QvUiUtilText, ReportsElementsWithoutLanguageOnlyBeforeTheMatch) {
-    const std::string before = "<qvbui_text version=\"2\" TrayMenuItem_Help=\"Before\" />";
-    Start("<qvbui_interface>\n" + before +
-          "\n<qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Help\" progress=\"Progress\" />\n"
-          "<qvbui_text lang=\"en_US\" TrayMenuItem_Help=\"Second\" />\n"
-          "<qvbui_text version=\"3\" TrayMenuItem_Help=\"After\" />\n</qvbui_interface>\n");
-    const Lines noLang = {"ERROR: GetUtf8InterfaceText, no <lang> tag found in snippet: " + before};
-    // Not cached: reported at every lookup; the first of two English elements is used.
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ("Help", LookUp("TrayMenuItem_Help"));
-        EXPECT_EQ(noLang, TakeLog());
-    }
-    // Cached: only the lookup that misses the cache reads the elements.
-    EXPECT_EQ("Progress", LookUp("progress"));
-    EXPECT_EQ("Progress", LookUp("progress"));
-    EXPECT_EQ(noLang, TakeLog());
-}
-
-TEST_F(QvUiUtilText, ChoosesTheConfiguredLanguage) {
-    Start(kInterfaceXml);
-    const std::string installerPath = dataDir + "\\qvui_installer_locale.txt";
-    // The contents of qvinfo.xml and qvui_installer_locale.txt; null: no file.
-    const struct { const char *settings, *installerLocale, *expected; } cases[] = {
-        {"<qvinfo qvui_locale=\"it_IT\" />", "ko_KR", "it_IT"},
-        {"<qvinfo qvui_locale=\"default\" />", "ko_KR", "ko_KR"}, {"<qvinfo qvui_locale=\"\" />", "ko_KR", "ko_KR"},
-        {"<qvinfo qvui_locale=\"default\" />", nullptr, "default"},
-        {"<qvinfo other=\"1\" />", nullptr, ""},
-        {nullptr, "ja_JP\r\n", "ja_JP\r\n"},  // taken as written, neither trimmed nor checked
-        {nullptr, "", "default"},             // "": a file above the read limit, which no read can take
-    };
-    // The files are read again at every call, and the same string holds each answer.
-    const QvString* first = &GetQvUiLocale();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        QvTestFs::RemoveTree(settingsPath);
-        QvTestFs::RemoveTree(installerPath);
-        ASSERT_TRUE(!c.settings || QvTestFs::WriteFile(settingsPath, c.settings));
-        ASSERT_TRUE(!c.installerLocale || (*c.installerLocale ? QvTestFs::WriteFile(installerPath, c.installerLocale)
-                                                              : QvTestFs::MakeSizedFile(installerPath, 1024000001)));
-        EXPECT_EQ(c.expected, std::string(GetQvUiLocale().GetText()));
-        EXPECT_EQ(first, &GetQvUiLocale());
-    }
-}
-
 // The outputs of GetSendLogsStatus, pre-filled with values no reader produces.
 struct SendLogsOutputs {
     uint32_t percent = 0xdeadbeef;
@@ -174,39 +110,6 @@ protected:
         QvTestInstallation::TearDown();
     }
 };
-
-std::string Flags(const char* hideIcon, const char* checkForUpdates) {
-    return std::string("<qvdc_synchostinfo hide_icon=\"") + hideIcon + "\" enable_check_for_updates=\"" +
-           checkForUpdates + "\" />";
-}
-
-TEST_F(QvUiUtilStatus, HostInformationFlagsTakeOnlyTheirOneWordAndAShortFileIsReadTwentyTimes) {
-    QvString formed;
-    QvUiUtilTest::GetSynchostinfoPath(&formed);
-    EXPECT_STREQ("", formed.GetText()) << "formed at the first status read";
-    EXPECT_FALSE(IsHideIconSet()) << "no file";
-    QvUiUtilTest::GetSynchostinfoPath(&formed);
-    EXPECT_EQ(HostInfoPath(), formed.GetText());
-    EXPECT_TRUE(IsCheckForUpdatesEnabled()) << "no file";
-    // The file is read again at every call. Ten bytes or fewer count as caught while being written: only the
-    // update flag waits for more.
-    const struct { std::string content; bool hideIcon, checkForUpdates; int sleeps; } cases[] = {
-        {Flags("tRuE", "fAlSe"), true, false, 0}, {Flags("yes", "no"), false, true, 0}, {Flags("", ""), false, true, 0},
-        {Flags("true ", "false "), false, true, 0}, {"<qvdc_synchostinfo other=\"true\" />", false, true, 0},
-        {"<qvdc_synchostinfo/>", false, true, 0},  // 11 bytes: long enough, read once
-        {Flags("True", "FALSE") + "\n" + Flags("false", "true"), true, false, 0},  // the first occurrence wins
-        {"0123456789", false, true, 19},
-        {"<a enable_check_for_updates=\"false\"", false, false, 0}};  // the same reader, given enough bytes
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.content);
-        ASSERT_TRUE(QvTestFs::WriteFile(HostInfoPath(), c.content));
-        QvPlatformTest::ResetSleepCounters();
-        EXPECT_EQ(c.hideIcon, IsHideIconSet());
-        EXPECT_EQ(c.checkForUpdates, IsCheckForUpdatesEnabled());
-        EXPECT_EQ(c.sleeps, QvPlatformTest::GetSleepCount());
-        EXPECT_EQ(c.sleeps * 300, QvPlatformTest::GetSleptMillis());
-    }
-}
 
 TEST_F(QvUiUtilStatus, DecodesTheSendLogsRecordAndWorksOutThePercentageAndRefusesMissingOutputs) {
     SendLogsOutputs none;

@@ -27,7 +27,4 @@ std::string QvTempDir::MakeFile(const std::string& relative, const std::string& 
     return path;
 }
 
-std::string QvTempDir::MakeSymlink(const std::string& relative, const std::string& target, bool targetIsDirectory) {
-    std::string path = Join(relative);
-    return QvTestFs::MakeSymlink(path, target, targetIsDirectory) ? path : std::string();
-}
+

@@ -20,8 +20,6 @@ public:
     // Each takes a path relative to the folder ("a\b.txt") and returns it joined.
     std::string MakeDir(const std::string& relative);  // parents included
     std::string MakeFile(const std::string& relative, const std::string& content = "");
-    // A link to target (absolute, or relative to the link); "" when the platform refuses: skip the test then.
-    std::string MakeSymlink(const std::string& relative, const std::string& target, bool targetIsDirectory);
 
 private:
     std::string root;
@@ -45,7 +43,6 @@ bool ReadFile(const std::string& path, std::string* content);
 bool MakeSymlink(const std::string& link, const std::string& target, bool targetIsDirectory);
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
-bool IsSymlink(const std::string& path);
 bool SetReadOnly(const std::string& path);
 bool MakeSizedFile(const std::string& path, int64_t size);  // sparse where the file system can
 // Windows: the explicit access list "S-1-5-11:0x1f01ff;S-1-5-18:0x1f01ff" ("" without one); POSIX "mode:0644".

@@ -64,9 +64,3 @@ int32_t QvUiUtilTest::GetCachedKeyCount() { return QvUiUtilPrivate::kCachedKeyCo
 const char* QvUiUtilTest::GetCachedKey(int32_t index) {
     return index >= 0 && index < QvUiUtilPrivate::kCachedKeyCount ? QvUiUtilPrivate::kCachedKeys[index] : nullptr;
 }
-void QvUiUtilTest::GetSynchostinfoPath(QvString* out) {
-    QvUiUtilPrivate::StatusPaths& paths = QvUiUtilPrivate::Paths();
-    std::lock_guard<std::mutex> guard(paths.lock);
-    if (out)
-        out->Set(&paths.synchostinfo);
-}

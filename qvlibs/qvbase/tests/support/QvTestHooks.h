@@ -32,5 +32,4 @@ namespace QvUiUtilTest {
 void ResetModule();
 int32_t GetCachedKeyCount();  // the keys whose texts are cached, in order
 const char* GetCachedKey(int32_t index);  // null outside the range
-void GetSynchostinfoPath(QvString* out);  // the host-information path formed (empty before)
 }  // namespace QvUiUtilTest

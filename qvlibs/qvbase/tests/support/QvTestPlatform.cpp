@@ -17,11 +17,11 @@
 namespace {
 
 std::atomic<long long> allocationCount{0}, failAt{0};  // failAt: the absolute number that fails, 0 none
-std::atomic<bool> failAll{false}, failOnward{false};  // failOnward: every one after failAt fails too
+std::atomic<bool> failOnward{false};  // failOnward: every one after failAt fails too
 
 bool CountAndCheckFailure() {
     long long number = allocationCount.fetch_add(1, std::memory_order_relaxed) + 1, failing = failAt.load();
-    return failAll.load() || (failing != 0 && (number == failing || (number > failing && failOnward.load())));
+    return (failing != 0 && (number == failing || (number > failing && failOnward.load())));
 }
 void* CountingMalloc(size_t size) {
     return CountAndCheckFailure() ? nullptr : QvPlatform::kCMemoryMethods.malloc(size);
@@ -102,14 +102,13 @@ void ResetAllocationCount() {
     allocationCount = 0;
 }
 void FailAllocationNumber(long long n) {
-    failAll = failOnward = false;
+    failOnward = false;
     failAt = n > 0 ? allocationCount + n : 0;
 }
 void FailAllocationsFrom(long long n) {
     FailAllocationNumber(n);
     failOnward = n > 0;
 }
-void FailAllAllocations(bool on) { failAll = on; }
 void SetFakeFileTime(uint64_t fileTime) {
     fakeFileTime = fileTime;
     fakeClock = true;

@@ -14,7 +14,6 @@ void ResetAllocationCount();  // also switches failing off
 void FailAllocationNumber(long long n);
 // The n-th allocation from now and every later one fail, until FailAllocationNumber(0).
 void FailAllocationsFrom(long long n);
-void FailAllAllocations(bool on);
 
 // The fake clock starts at fileTime; Sleep then advances it instead of waiting.
 void SetFakeFileTime(uint64_t fileTime);

@@ -92,7 +92,6 @@ bool MakeSymlink(const std::string& link, const std::string& target, bool) {
 }
 bool Exists(const std::string& path) { return Mode(path) != 0; }
 bool IsDirectory(const std::string& path) { return S_ISDIR(Mode(path)); }
-bool IsSymlink(const std::string& path) { return S_ISLNK(Mode(path)); }
 bool SetReadOnly(const std::string& path) { return chmod(Native(path).c_str(), 0444) == 0; }
 bool MakeSizedFile(const std::string& path, int64_t size) {
     return WriteFile(path, "") && truncate(Native(path).c_str(), off_t(size)) == 0;

@@ -59,50 +59,6 @@ bool RemoveWide(const std::wstring& path) {
     return RemoveDirectoryW(path.c_str()) || DeleteFileW(path.c_str());
 }
 
-// Wine's CreateSymbolicLinkW is a stub that reports success and creates nothing, and it refuses
-// FSCTL_SET_REPARSE_POINT: links are made (and removed) by Unix programs started through Wine.
-// Their start does not wait for them, so the caller waits for the effect.
-std::string UnixName(const std::wstring& path) {
-    typedef char*(CDECL * UnixNameFunction)(LPCWSTR);
-    UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* name = unixName ? unixName(path.c_str()) : nullptr;
-    std::string out = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return out;
-}
-
-bool RunUnixProgram(const wchar_t* program, const std::string& commandLine, const std::wstring& path, bool exists) {
-    std::wstring command = Wide(commandLine, false);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, QvTestSystem::kHangCeilingMillis);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    // The Unix program has ended; Wine may show its result to this process a moment later.
-    return QvTestSystem::WaitForHandshake(
-        [&] { return (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists; });
-}
-
-bool MakeSymlinkUnderWine(const std::wstring& link, const std::wstring& target) {
-    std::string unixLink = UnixName(link);
-    bool absolute = target.size() > 1 && target[1] == L':';
-    std::string unixTarget = absolute ? UnixName(target) : Utf8(target.c_str());
-    for (char& c : unixTarget)
-        c = !absolute && c == '\\' ? '/' : c;
-    return !unixLink.empty() && !unixTarget.empty() &&
-           RunUnixProgram(L"Z:\\bin\\ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", link, true);
-}
-
-// What the Windows side cannot remove under Wine (links whose target went first).
-bool RemoveTreeUnderWine(const std::wstring& path) {
-    std::string unixPath = UnixName(path);
-    return unixPath.size() >= 8 && RunUnixProgram(L"Z:\\bin\\rm", "/bin/rm -rf \"" + unixPath + "\"", path, false);
-}
-
 // A predefined root key from its handle value (QvSystem::kRegistryRoot...), sign-extended as the
 // system's own definitions are; null for any other value.
 HKEY PredefinedKey(uint32_t root) {
@@ -146,8 +102,7 @@ bool MakeUniqueDir(std::string* path) {
 }
 
 bool RemoveTree(const std::string& path) {
-    std::wstring widePath = Wide(path);
-    return RemoveWide(widePath) || (IsWine() && RemoveTreeUnderWine(widePath));
+    return RemoveWide(Wide(path));
 }
 bool MakeDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 
@@ -176,8 +131,6 @@ bool MakeSymlink(const std::string& link, const std::string& target, bool target
     const DWORD allowUnprivileged = 0x2;  // developer mode; refused by older systems
     DWORD flags = targetIsDirectory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
     std::wstring wideLink = Wide(link), wideTarget = Wide(target, false);
-    if (IsWine())
-        return MakeSymlinkUnderWine(wideLink, wideTarget);
     return CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags | allowUnprivileged) ||
            CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(), flags);
 }
@@ -186,7 +139,6 @@ bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_A
 bool IsDirectory(const std::string& path) {
     return HasAttribute(path, FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_REPARSE_POINT);
 }
-bool IsSymlink(const std::string& path) { return HasAttribute(path, FILE_ATTRIBUTE_REPARSE_POINT); }
 bool SetReadOnly(const std::string& path) {
     return SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY) != 0;
 }
