@@ -124,3 +124,6 @@ constexpr unsigned int kQvBuiTrayTrackMenuFlags = TPM_RETURNCMD | TPM_NONOTIFY |
 #define QVBUITRAY_LOG_ABOUT_TO_RUN "About to async run -menu with cmd: "
 #define QVBUITRAY_LOG_RUN_OK "Invoke qvbui.exe, QvSystem::RunCommand: "
 #define QVBUITRAY_LOG_RUN_FAILED "WARNING: QvSystem::RunCommand qvbui.exe failed for: "
+// An install directory that cannot stand between the command line's quotes.
+#define QVBUITRAY_LOG_INSTALL_DIR_REFUSED \
+    "ERROR: RunQvBuiMenuCommand, the install directory holds a double quote or a control character; qvbui.exe not started"

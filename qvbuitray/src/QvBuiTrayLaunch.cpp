@@ -24,7 +24,24 @@ void BuildQvBuiCommandLine(int commandId, QvString* commandLine) {
     }
 }
 
+// Windows file names hold neither a double quote nor a control character, so an install
+// directory with one cannot hold qvbui.exe: it came from a tampered registry value. Inside
+// the quotes a double quote would end the program path early (naming another program,
+// or handing qvbui.exe further arguments) and a line break would forge log lines.
+static bool FitsBetweenQuotes(const QvString& installDir) {
+    for (const char* c = installDir.GetText(); *c; ++c)
+        if (*c == '"' || static_cast<unsigned char>(*c) < 0x20)
+            return false;
+    return true;
+}
+
 void RunQvBuiMenuCommand(int commandId) {
+    QvString installDir;
+    QvSystem::GetInstallDir(&installDir);
+    if (!FitsBetweenQuotes(installDir)) {
+        WriteLogText(QVBUITRAY_LOG_INSTALL_DIR_REFUSED);
+        return;
+    }
     QvString commandLine;
     BuildQvBuiCommandLine(commandId, &commandLine);
 

@@ -7,6 +7,7 @@
 #include "QvBuiTrayIcon.h"
 #include "QvBuiTrayMainWindow.h"
 #include "QvBuiTrayState.h"
+#include "QvBuiTraySystemLibrary.h"
 #include "QvBuiTrayWndProc.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
@@ -21,6 +22,9 @@ int WINAPI wWinMain(HINSTANCE instanceHandle, HINSTANCE previousInstance, PWSTR 
     (void)commandLine;
     (void)showCommand;
 
+    // Before anything can load a library: the known-folder query of the data directory
+    // below already makes the shell load some.
+    RestrictQvBuiLibrarySearch();
     instance = instanceHandle;
 
     QvString logDirectory;

@@ -4,6 +4,7 @@
 
 #include "QvBuiTrayConstants.h"
 #include "QvBuiTrayState.h"
+#include "QvBuiTraySystemLibrary.h"
 #include "QvBuiTrayWndProc.h"
 #include "resource.h"
 
@@ -14,10 +15,10 @@ static_assert(sizeof(WNDCLASSEXW) == 48, "WNDCLASSEXW of the 32-bit program is 4
 #endif
 
 // GetProcAddress gives a generic pointer; going through void (*)(void) states that the
-// entry point's real type is known here.
+// entry point's real type is known here. The library comes from the system folder only.
 template <typename Function>
 static Function LookUpEntryPoint(const wchar_t* library, const char* name) {
-    HMODULE module = LoadLibraryW(library);
+    HMODULE module = LoadQvBuiSystemLibrary(library);
     if (!module)
         return nullptr;
     FARPROC entryPoint = GetProcAddress(module, name);

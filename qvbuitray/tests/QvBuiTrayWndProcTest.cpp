@@ -2,10 +2,16 @@
 // click from a double click, and the control panel's command line for each command.
 #include "QvBuiTrayWndProc.h"
 
+#include <algorithm>
+
 #include "QvBuiTrayIcon.h"
 #include "QvBuiTrayLaunch.h"
 #include "QvBuiTrayState.h"
+#include "QvBuiTraySeams.h"
 #include "QvBuiTrayTestSupport.h"
+#include "QvTestSystem.h"
+#include "qvbase/QvSystem.h"
+#include "QvTestHooks.h"
 
 using namespace QvBuiTray;
 
@@ -85,4 +91,70 @@ TEST_F(QvBuiTrayTest, LaunchGivesEachCommandItsArgumentAfterTheQuotedProgram) {
     }
     EXPECT_EQ(expectedLaunches, launches);
     EXPECT_EQ(expectedLog, TakeLog());
+}
+
+// The install directory comes from a registry value that only administrators can write,
+// yet whatever it holds, qvbui.exe gets exactly its one argument and no other program
+// starts. The launches go to the real shell, with a program that records its arguments
+// standing in for qvbui.exe.
+TEST_F(QvBuiTrayTest, InstallDirectoryFromTheRegistryNeverAddsAnArgumentOrNamesAnotherProgram) {
+    QvBuiTraySeams::runCommand = [](const QvString* commandLine) {
+        launches.push_back(commandLine->GetText());
+        return QvBuiTraySeams::RunCommandWithPlatform(commandLine);
+    };
+    // The recorder as built, by its host path (under Wine the host's root is drive Z:).
+    std::string recorder = QV_ARG_RECORDER_PATH;
+    std::replace(recorder.begin(), recorder.end(), '/', '\\');
+    recorder = "Z:" + recorder;
+    ASSERT_TRUE(QvTestSystem::CopyProgram(recorder, temp.MakeDir("decoy") + "\\qvbui.exe"));
+    std::string deep = "deep";
+    while (temp.Join(deep).size() < 300)
+        deep += "\\folder";
+    const std::string deepDir = temp.MakeDir(deep), inst = installDir;
+    const struct { std::string value, program, folder; } cases[] = {
+        // Taken: the path between the quotes names qvbui.exe in the folder, as written.
+        {inst + "\\sub\\..", inst + "\\sub\\..\\qvbui.exe", inst},
+        {inst + "\\", inst + "\\qvbui.exe", inst},
+        {inst + "\\\\", inst + "\\\\qvbui.exe", inst},
+        // Over 300 characters with the program name: Windows refuses to start a program
+        // path longer than MAX_PATH. wine: the shell reports the start, yet nothing runs;
+        // so only the command line is judged.
+        {deepDir, deepDir + "\\qvbui.exe", deepDir},
+        // Refused: the quote would close the program path after the decoy, and a line
+        // break or a tab would put control characters into the log.
+        {temp.Join("decoy") + "\\qvbui.exe\" -menu 9 \"" + inst, "", ""},
+        {inst + "\nqvbuitray END", "", ""},
+        {inst + "\tx", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        ASSERT_TRUE(QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, "Software\\Velbrook",
+                                                      "installdir", c.value));
+        QvSystemTest::ResetDirectoryCaches();
+        launches.clear();
+        const std::string record = c.folder + "\\QvArgRecorder.out";
+        const std::string standIn = c.folder + "\\qvbui.exe";
+        if (!c.folder.empty()) {
+            ASSERT_TRUE(QvTestFs::Exists(standIn) || QvTestSystem::CopyProgram(recorder, standIn));
+        }
+        RunQvBuiMenuCommand(1);
+        if (c.program.empty()) {
+            EXPECT_EQ(std::vector<std::string>{}, launches);
+            EXPECT_EQ(std::vector<std::string>{QVBUITRAY_LOG_INSTALL_DIR_REFUSED}, TakeLog());
+            continue;
+        }
+        const std::string line = "\"" + c.program + "\" -menu 1";
+        EXPECT_EQ(std::vector<std::string>{line}, launches);
+        const std::vector<std::string> log = TakeLog();
+        EXPECT_EQ("About to async run -menu with cmd: " + line, log.empty() ? "" : log[0]);
+        if (c.program.size() >= MAX_PATH)
+            continue;
+        EXPECT_EQ((std::vector<std::string>{log.empty() ? "" : log[0], "Invoke qvbui.exe, QvSystem::RunCommand: " + line}),
+                  log);
+        std::string received;
+        EXPECT_TRUE(QvTestSystem::WaitForHandshake([&] { return QvTestFs::ReadFile(record, &received); }));
+        EXPECT_EQ("-menu 1", received);
+        QvTestFs::RemoveTree(record);
+    }
+    EXPECT_FALSE(QvTestFs::Exists(temp.Join("decoy\\QvArgRecorder.out"))) << "the decoy was started";
 }

@@ -38,8 +38,8 @@ std::string HostPath(std::string path) {
 
 // A started program, ended at the latest with this object.
 struct Process {
-    bool Start(const std::string& program, const std::string& workingDir) {
-        std::wstring commandLine = L"\"" + Wide(program) + L"\"";
+    bool Start(const std::string& program, const std::string& workingDir, const std::string& arguments = "") {
+        std::wstring commandLine = L"\"" + Wide(program) + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info;
@@ -80,8 +80,9 @@ protected:
             std::printf("log of qvbuitray:\n%s", Log().c_str());
     }
 
-    // Prepares the installation, starts the program and waits for its window and icon.
-    void StartTray(bool withControlPanel) {
+    // Prepares the installation, starts the program (by default the one built) and
+    // waits for its window and icon.
+    void StartTray(bool withControlPanel, const std::string& program = HostPath(QV_E2E_TRAY_EXE)) {
         SetEnvironmentVariableW(L"QV_STANDIN_SHOW", nullptr);  // the stand-in stays silent
         install = temp.MakeDir("install");
         data = temp.MakeDir("data");
@@ -95,7 +96,7 @@ protected:
                     QvTestSystem::CopyProgram(HostPath(QV_E2E_STANDIN_EXE), install + "\\qvbui.exe"));
         const uint32_t kLocalMachine = 0x80000002u;
         ASSERT_TRUE(QvTestSystem::WriteRegistryString(kLocalMachine, "Software\\Velbrook", "installdir", install));
-        ASSERT_TRUE(tray.Start(HostPath(QV_E2E_TRAY_EXE), temp.GetPath()));
+        ASSERT_TRUE(tray.Start(program, workingDir.empty() ? temp.GetPath() : workingDir));
         ASSERT_TRUE(WaitUntil(kHangMs, [] { return FindMainWindow() != nullptr; }));
         DWORD windowMs = tray.Elapsed();
         ASSERT_TRUE(WaitForIcon(true, kHangMs));
@@ -154,7 +155,7 @@ protected:
         return code;
     }
 
-    std::string install, data;
+    std::string install, data, workingDir;
     Process tray;
 };
 
@@ -246,6 +247,68 @@ TEST_F(TrayScenario, KeepsWorkingWhenItsLogDirectoryIsDeleted) {
     EXPECT_EQ(0, WaitForEnd()) << "Quit did not end the program with 0";
     EXPECT_EQ("-menu 6\n-quitqvbui\n", Calls(2));
     EXPECT_FALSE(QvTestFs::Exists(logDir)) << "the log directory came back";
+}
+
+
+// Libraries the program loads by name at run time, or that the shell loads for it while
+// it asks for a known folder. user32 is not among the planted names: Windows always takes
+// it from the system's list of known libraries, while Wine told to prefer a native user32
+// would take a planted one even for the program's own import table.
+const char* const kPlantedNames[] = {"Comctl32.dll", "wldp.dll"};
+
+// The planted library's marker files in a folder, as one text ("" when none ran).
+std::string PlantedLibrariesThatRan(const std::string& folder) {
+    std::string ran, program;
+    for (const char* name : kPlantedNames)
+        if (QvTestFs::ReadFile(folder + "\\" + name + ".ran", &program))
+            ran += std::string(name) + " ran in " + folder + "\n";
+    return ran;
+}
+
+// While it lives, Wine prefers a native library of the planted names for the programs
+// the scenario starts, as Windows searches for a library that is neither a known one nor
+// redirected by the manifest. Per program, through the registry: the environment does
+// not reach a child.
+struct PreferNativeLibraries {
+    PreferNativeLibraries() { Set(true); }
+    ~PreferNativeLibraries() { Set(false); }
+    static void Set(bool on) {
+        const uint32_t kCurrentUser = 0x80000001u;
+        for (const char* program : {"probe.exe", "qvbuitray.exe"})
+            for (const char* library : {"comctl32", "wldp"}) {
+                const std::string key = std::string("Software\\Wine\\AppDefaults\\") + program + "\\DllOverrides";
+                EXPECT_TRUE(on ? QvTestSystem::WriteRegistryString(kCurrentUser, key, library, "native,builtin")
+                               : QvTestSystem::DeleteRegistryValue(kCurrentUser, key, library));
+            }
+    }
+};
+
+// Libraries of system names planted beside the program and in its working folder, with
+// Wine told to prefer them over its own: none of them is loaded.
+TEST_F(TrayScenario, LoadsNoLibraryPlantedBesideItOrInItsWorkingFolder) {
+    const std::string programDir = temp.MakeDir("program");
+    workingDir = temp.MakeDir("work");
+    const std::string program = programDir + "\\qvbuitray.exe";
+    ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QV_E2E_TRAY_EXE), program));
+    ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QV_E2E_LOAD_BY_NAME_EXE), workingDir + "\\probe.exe"));
+    for (const std::string& folder : {programDir, workingDir})
+        for (const char* name : kPlantedNames)
+            ASSERT_TRUE(CopyFileW(Wide(HostPath(QV_E2E_PLANTED_DLL)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE));
+    const PreferNativeLibraries preferNative;
+
+    // The plant works: a program that loads by bare name gets it from its own folder.
+    Process probe;
+    ASSERT_TRUE(probe.Start(workingDir + "\\probe.exe", workingDir, "Comctl32.dll"));
+    EXPECT_EQ(0, probe.WaitForExit());
+    EXPECT_EQ("Comctl32.dll ran in " + workingDir + "\n", PlantedLibrariesThatRan(workingDir));
+    ASSERT_TRUE(DeleteFileW(Wide(workingDir + "\\Comctl32.dll.ran").c_str()));
+
+    // The program starts, shows its icon and ends through its menu without loading any.
+    ASSERT_NO_FATAL_FAILURE(StartTray(true, program));
+    ChooseFromRightClickMenu(kCommandQuit);
+    EXPECT_EQ(0, WaitForEnd());
+    EXPECT_EQ("", PlantedLibrariesThatRan(programDir) + PlantedLibrariesThatRan(workingDir));
+    EXPECT_EQ(kStartLines + Ran("-quitqvbui") + "qvbuitray END\n", Log());
 }
 
 }  // namespace
