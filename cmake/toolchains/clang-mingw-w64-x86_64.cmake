@@ -23,5 +23,6 @@ set(CMAKE_C_FLAGS_INIT "-femulated-tls")
 set(CMAKE_CXX_FLAGS_INIT "-femulated-tls -isystem ${QV_MINGW_GCC_DIR}/include/c++ -isystem ${QV_MINGW_GCC_DIR}/include/c++/${QV_MINGW_TRIPLE} -isystem ${QV_MINGW_GCC_DIR}/include/c++/backward")
 # Static runtimes, as with gcc: the executables run without DLLs next to them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -static -L${QV_MINGW_GCC_DIR}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${CMAKE_EXE_LINKER_FLAGS_INIT}")
 set(CMAKE_CXX_STANDARD_LIBRARIES "-lpthread")
 set(CMAKE_C_STANDARD_LIBRARIES "-lpthread")

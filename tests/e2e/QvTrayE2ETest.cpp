@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@ std::wstring Wide(const std::string& utf8) {
 std::string HostPath(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path[0] == '\\' ? "Z:" + path : path;
+}
+
+// The program under test: the one built beside the tests, or the one the environment
+// variable QV_E2E_TRAY_PROGRAM names by its host path (scripts/test starts the signed
+// release program this way).
+std::string TrayProgram() {
+    const char* chosen = getenv("QV_E2E_TRAY_PROGRAM");
+    return HostPath(chosen && *chosen ? chosen : QV_E2E_TRAY_EXE);
 }
 
 // A started program, ended at the latest with this object.
@@ -82,7 +91,7 @@ protected:
 
     // Prepares the installation, starts the program (by default the one built) and
     // waits for its window and icon.
-    void StartTray(bool withControlPanel, const std::string& program = HostPath(QV_E2E_TRAY_EXE)) {
+    void StartTray(bool withControlPanel, const std::string& program = TrayProgram()) {
         SetEnvironmentVariableW(L"QV_STANDIN_SHOW", nullptr);  // the stand-in stays silent
         install = temp.MakeDir("install");
         data = temp.MakeDir("data");
@@ -172,7 +181,7 @@ TEST_F(TrayScenario, RunsOnceWithHiddenWindowsAndIconAnswersClicksAndQuitsFromTh
 
     // A second copy on the same desktop writes its start lines and leaves the first be.
     Process second;
-    ASSERT_TRUE(second.Start(HostPath(QV_E2E_TRAY_EXE), temp.GetPath()));
+    ASSERT_TRUE(second.Start(TrayProgram(), temp.GetPath()));
     EXPECT_EQ(-1, second.WaitForExit());
     EXPECT_EQ(kStartLines + "qvbuitray END, other process running\n", Log(second.id));
     EXPECT_TRUE(tray.Running());
@@ -289,7 +298,7 @@ TEST_F(TrayScenario, LoadsNoLibraryPlantedBesideItOrInItsWorkingFolder) {
     const std::string programDir = temp.MakeDir("program");
     workingDir = temp.MakeDir("work");
     const std::string program = programDir + "\\qvbuitray.exe";
-    ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QV_E2E_TRAY_EXE), program));
+    ASSERT_TRUE(QvTestSystem::CopyProgram(TrayProgram(), program));
     ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QV_E2E_LOAD_BY_NAME_EXE), workingDir + "\\probe.exe"));
     for (const std::string& folder : {programDir, workingDir})
         for (const char* name : kPlantedNames)
