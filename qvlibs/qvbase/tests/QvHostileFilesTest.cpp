@@ -363,4 +363,44 @@ TEST_F(QvHostileFiles, LogLinesAreLostQuietlyWhileTheLogDirectoryIsGoneAndWritte
     }
 }
 
+// The folders below the data directory that the writer makes are open to every user, who
+// could swap one for a link into somebody else's folder: no log file is made or deleted
+// through it, and lines arrive again once the folder is real. The data directory itself
+// may be a link (administrators choose it): lines go through it.
+TEST_F(QvHostileFiles, LogIsNeitherWrittenNorCleanedThroughALinkBelowTheDataDirectory) {
+    const std::string other = temp.MakeDir("other\\qvbuitray"), logs = dataDir + "\\qvlogs";
+    const std::string theirs = other + "\\qvbuitray17.log";  // a coming day's name, in their folder
+    ASSERT_TRUE(QvTestFs::WriteFile(theirs, "theirs\n"));
+    const struct { std::string link, target; } cases[] = {{logs + "\\qvbuitray", other}, {logs, temp.Join("other")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        SetLogDirectory((logs + "\\qvbuitray").c_str());
+        ASSERT_TRUE(QvTestFs::RemoveTree(c.link));
+        if (!QvTestFs::MakeSymlink(c.link, c.target, true))
+            GTEST_SKIP() << "symbolic links to folders cannot be made here";
+        QvLogTest::ForgetLastCleanupTime();
+        WriteLogText("through the link");
+        std::string content;
+        EXPECT_TRUE(QvTestFs::ReadFile(theirs, &content) && content == "theirs\n") << "cleaned through the link";
+        EXPECT_FALSE(QvTestFs::Exists(other + "\\qvbuitray15.log")) << "written through the link";
+        ASSERT_TRUE(QvTestFs::RemoveTree(c.link));
+        SetLogDirectory((logs + "\\qvbuitray").c_str());
+        WriteLogText("back");
+        EXPECT_TRUE(QvTestFs::ReadFile(logs + "\\qvbuitray\\qvbuitray15.log", &content) &&
+                    content.find(" - back\n") != std::string::npos && content.find("through") == std::string::npos)
+            << content;
+    }
+    if (QvTestFs::IsWine())  // and there the cases above cannot reach the other folder either
+        GTEST_SKIP() << "wine: nothing can be made through a folder link that Wine made (error 3)";
+    const std::string linkedData = temp.Join("linked-data");
+    ASSERT_TRUE(QvTestFs::MakeSymlink(linkedData, dataDir, true));
+    WriteInstallConfig(linkedData);
+    SetLogDirectory((linkedData + "\\qvlogs\\qvbuitray").c_str());
+    WriteLogText("through the data directory");
+    std::string content;
+    EXPECT_TRUE(QvTestFs::ReadFile(logs + "\\qvbuitray\\qvbuitray15.log", &content) &&
+                content.find(" - through the data directory\n") != std::string::npos)
+        << content;
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "log/QvLogState.h"
 #include "platform/QvPlatformClock.h"
 #include "qvbase/QvFile.h"
+#include "qvbase/QvFileInfo.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvTime.h"
 
@@ -84,6 +85,38 @@ void CleanUpComingDays(int32_t today, int64_t now) {
     }
 }
 
+bool IsSeparatorChar(char c) { return c == '\\' || c == '/'; }
+
+// The folders the writer makes below the data directory get an access list open to every
+// user, so that any user could swap one of them for a link (a junction, a symbolic link)
+// into a folder of somebody else's, and have that user's programs create and delete log
+// files there. No line is written and nothing is cleaned up through such a link. The
+// data directory itself may be a link: it is chosen by administrators. Runs under the lock.
+bool LogDirectoryPassesThroughLink() {
+    const QvString& directory = Log().directory;  // ends in a separator
+    const char* text = directory.GetText();
+    for (int32_t i = Log().linkCheckFrom; i < directory.GetLength(); ++i) {
+        if (!IsSeparatorChar(text[i]) || i == 0 || IsSeparatorChar(text[i - 1]))
+            continue;
+        QvString folder = directory.Mid(0, i);
+        QvFileInfo info;
+        if (QvFile::GetFileInfo(&folder, &info) && info.isReparsePoint)
+            return true;
+    }
+    return false;
+}
+
+// The first index of the log directory whose folders are checked for links.
+int32_t LinkCheckStart(const QvString& lowerDirectory, const QvString& lowerDataDir) {
+    if (lowerDataDir.GetLength() > 0 && lowerDirectory.Find(0, &lowerDataDir) == 0)
+        return lowerDataDir.GetLength();
+    int32_t start = 0;
+    for (int32_t i = 0; i + 1 < lowerDirectory.GetLength(); ++i)
+        if (IsSeparatorChar(lowerDirectory.GetText()[i]))
+            start = i + 1;
+    return start;
+}
+
 }  // namespace
 
 // The data directory is asked before the lock is taken: its cache has a lock of its own,
@@ -92,16 +125,17 @@ void SetLogDirectory(const char* directory) {
     // A log directory inside a data directory that is gone (uninstalled) must not bring
     // the data directory back to life.
     bool refused = false;
+    int32_t linkCheckFrom = 0;
     if (directory) {
         QvString dataDir;
         QvSystem::GetDataDir(&dataDir);
-        if (directory[0] != '\0' && dataDir.GetLength() > 0) {
-            QvString lowerDirectory(directory);
-            lowerDirectory.MakeLower();
-            QvString lowerDataDir(&dataDir);
-            lowerDataDir.MakeLower();
+        QvString lowerDirectory(directory);
+        lowerDirectory.MakeLower();
+        QvString lowerDataDir(&dataDir);
+        lowerDataDir.MakeLower();
+        if (directory[0] != '\0' && dataDir.GetLength() > 0)
             refused = lowerDirectory.Find(0, &lowerDataDir) >= 0 && !QvFile::FileExists(&dataDir);
-        }
+        linkCheckFrom = LinkCheckStart(lowerDirectory, lowerDataDir);
     }
 
     std::lock_guard<std::recursive_mutex> guard(Log().lock);
@@ -113,6 +147,7 @@ void SetLogDirectory(const char* directory) {
     QvFile::RemoveTrailingSeparator(&Log().directory);
     QvFile::CreateDirectoryTree(Log().directory.GetText(), true);
     Log().directory.AppendChar('\\');
+    Log().linkCheckFrom = linkCheckFrom;
     Log().directorySet = true;
 }
 
@@ -163,6 +198,8 @@ void WriteLogLine(const QvString* message) {
     // Characters 9 and 10 of "YYYY-MM-DD HH:MM:SS" are the day of the month.
     int32_t today = line.Mid(8, 2).ToInt(1);
 
+    if (LogDirectoryPassesThroughLink())
+        return;
     QvString path;
     GetLogFilePath(today, &path);
 

@@ -15,6 +15,9 @@ struct LogState {
     std::recursive_mutex lock;
     QvString directory;
     bool directorySet = false;
+    // Where the folders begin that must not be links: those below the data directory
+    // when the log directory lies in it, otherwise the log directory's own name.
+    int32_t linkCheckFrom = 0;
     int64_t lastCleanupMillis = 0;
 };
 LogState& Log();
