@@ -20,20 +20,24 @@ import subprocess
 import sys
 
 NM = {"x86": "i686-w64-mingw32-nm", "x64": "x86_64-w64-mingw32-nm"}
-# (library, names it defines, a licence its SPDX package must then name)
+# (library, names that only it defines, a licence its SPDX package must then name)
 SIGNS = [
-    ("libstdc++", r"_ZN?K?St|_ZN9__gnu_cxx|_ZN10__cxxabiv1|__cxa_|__gxx_personality", None),
+    ("libstdc++", r"_ZN?K?St|_ZN9__gnu_cxx|_ZN10__cxxabiv1|__gxx_personality|"
+                  r"__cxa_(?!atexit|thread_atexit)", None),  # those two are mingw-w64's
     ("libstdc++", r"__cxa_demangle$|__gcclibcxx_demangle_callback$", "GCC-exception-2.0"),
-    ("libgcc", r"_Unwind_|__(u?div|u?mod)[dt]i3$|__gcc_(de)?register_frame$|__emutls_|"
-               r"_?__chkstk_ms$|__(de)?register_frame_info$|__(popcount|clz|ctz|bswap)[sd]i2$", None),
+    ("libgcc", r"_Unwind_|__(u?div|u?mod)[dt]i3$|_?__chkstk_ms$|__gcc_(de)?register_frame$|"
+               r"__(de)?register_frame_info$|__emutls_(get_address|register_common)$|"
+               r"__(popcount|clz|ctz|bswap)[sd]i2$", None),
     ("libssp", r"__stack_chk_(fail|guard)$|__chk_fail$|__\w+_chk$", None),
-    ("winpthreads", r"_?_?pthread_|sched_|sem_(init|wait|post|destroy)$|nanosleep$|clock_gettime$", None),
+    ("winpthreads", r"_?_?pthread_|sched_|sem_(init|wait|post|destroy)$|nanosleep$|"
+                    r"clock_gettime$", None),
     ("mingw-w64 runtime", r"__mingw_|_?(Win)?mainCRTStartup$|_pei386_runtime_relocator$|"
                           r"_gnu_exception_handler$|__tlregdtor$", None),
     # Linkable with the same tools, but their terms are not written at all.
     ("libquadmath", r"_?_?quadmath_", None),
     ("libatomic", r"libat_", None),
     ("libgomp", r"GOMP_|omp_get_", None),
+    ("libgcov", r"__gcov_", None),
     ("the profiling runtime", r"_?mcount$|_?_?monstartup$|moncontrol$", None),
     ("Ryu, in libstdc++.a(floating_to_chars.o)", r"_ZN12_GLOBAL__N_13ryu", None),
     ("fast_float, in libstdc++.a(floating_from_chars.o)", r"_ZN12_GLOBAL__N_110fast_float", None),
@@ -48,39 +52,43 @@ def symbols(arch, debug):
 
 
 def found_in(names):
-    """{library: (how many names, first name, licence it then needs)}"""
+    """{library: ({names found}, {licences it then needs})}"""
     found = {}
     for library, pattern, licence in SIGNS:
-        hits = sorted(n for n in names if re.match(pattern, n))
+        hits = {n for n in names if re.match(pattern, n)}
         if hits:
-            count, first, needs = found.get(library, (0, hits[0], set()))
-            found[library] = (count + len(hits), first, needs | ({licence} if licence else set()))
+            seen, needs = found.setdefault(library, (set(), set()))
+            seen |= hits
+            needs |= {licence} if licence else set()
     return found
 
 
 def problems(arch, found, spdx, notices):
     programs = [p["SPDXID"] for p in spdx["packages"]
                 if p.get("packageFileName", "").startswith(arch + "/")]
-    held = {r["relatedSpdxElement"] for r in spdx["relationships"]
-            if r["spdxElementId"] in programs and r["relationshipType"] in ("CONTAINS", "STATIC_LINK")}
-    licences = {p["name"]: p.get("licenseConcluded", "") for p in spdx["packages"] if p["SPDXID"] in held}
+    held = {r["relatedSpdxElement"] for r in spdx["relationships"] if r["spdxElementId"] in programs
+            and r["relationshipType"] in ("CONTAINS", "STATIC_LINK")}
+    licences = {p["name"]: p.get("licenseConcluded", "")
+                for p in spdx["packages"] if p["SPDXID"] in held}
     sections = {n.strip() for line in re.findall(r"^Notices for (.*)$", notices, re.M)
                 for n in line.split(",")}
     result = []
-    for library, (count, first, needs) in sorted(found.items()):
+    for library, (names, needs) in sorted(found.items()):
         if library not in licences:
-            result.append("%s: %s is linked (%s) but is not in the SPDX document" % (arch, library, first))
-        for licence in sorted(n for n in needs if library in licences and n not in licences[library]):
+            result.append("%s: %s is linked (%s) but is not in the SPDX document"
+                          % (arch, library, min(names)))
+        elif needs - set(re.findall(r"[\w.+-]+", licences[library])):
             result.append("%s: %s holds code under %s, which its SPDX licence does not name"
-                          % (arch, library, licence))
+                          % (arch, library, ", ".join(sorted(needs))))
         if library not in sections:
-            result.append("%s: %s is linked (%s) but has no notices section" % (arch, library, first))
+            result.append("%s: %s is linked (%s) but has no notices section"
+                          % (arch, library, min(names)))
     return result
 
 
 def self_test(arch, found, spdx, notices):
-    """The check must fail on a copy of the files without any one library found, on an SPDX
-    licence without what a member needs, and on a library whose terms are not written."""
+    """The check must fail on copies of the files without any one library found, on an SPDX
+    licence without what a member needs, and on a program with libquadmath added."""
     missed = []
     for library in sorted(found):
         ids = {p["SPDXID"] for p in spdx["packages"] if p["name"] == library}
@@ -90,8 +98,9 @@ def self_test(arch, found, spdx, notices):
             n for n in m.group(1).split(", ") if n != library), notices, flags=re.M)
         cases = [(fewer, notices, "without %s in the SPDX document"),
                  (spdx, cut, "without notices for %s")]
-        if found[library][2]:
-            bare = dict(spdx, packages=[dict(p, licenseConcluded="NOASSERTION") for p in spdx["packages"]])
+        if found[library][1]:
+            bare = dict(spdx, packages=[dict(p, licenseConcluded="NOASSERTION")
+                                        for p in spdx["packages"]])
             cases.append((bare, notices, "when the SPDX licence of %s lacks what a member needs"))
         for copy, notes, what in cases:
             if not problems(arch, found, copy, notes):
@@ -112,8 +121,12 @@ def main(argv):
     failed = []
     for arch, debug in (a.split("=", 1) for a in args[2:]):
         found = found_in(symbols(arch, debug))
+        if "mingw-w64 runtime" not in found:  # every program has its start-up code
+            failed.append("%s: no runtime symbols in %s: give the debug file, not the "
+                          "stripped program" % (arch, debug))
+            continue
         print("check_notices: %s: %s" % (arch, "; ".join(
-            "%s (%d names, e.g. %s)" % (l, c, f) for l, (c, f, _) in sorted(found.items()))))
+            "%s (%d names, e.g. %s)" % (l, len(n), min(n)) for l, (n, _) in sorted(found.items()))))
         failed += problems(arch, found, spdx, notices)
         if test:
             missed = self_test(arch, found, spdx, notices)

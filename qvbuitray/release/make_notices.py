@@ -28,25 +28,32 @@ import os
 import re
 import subprocess
 import sys
+import textwrap
 import uuid
 
+# Debian's name of the target in package names, and its nm.
 ARCHES = {"x86": ("i686", "i686-w64-mingw32-nm"), "x64": ("x86-64", "x86_64-w64-mingw32-nm")}
+BITS = {"x86": "32-bit", "x64": "64-bit"}
 GPL3 = "/usr/share/common-licenses/GPL-3"
 GCC_LICENCE = "GPL-3.0-or-later WITH GCC-exception-3.1"
 # GCC's copyright file is free text: what concerns its runtime libraries runs from the first
-# line of each pair up to the second (the libraries under the exception, then its text).
-GCC_EXCERPTS = (("COPYRIGHT STATEMENTS AND LICENSING TERMS", "The libbacktrace library is licensed"),
-                ("GCC RUNTIME LIBRARY EXCEPTION", "libquadmath/*.[hc]:"))
-# mingw-w64's copyright file is machine-readable: a library takes the Files paragraphs with a
-# pattern under one of its folders ("*": the default paragraph), except those under "skip".
+# line of each pair up to the second (the libraries under the exception, then its text), and a
+# library's terms=dict(gcc=NAME) must be listed there under NAME.
+GCC_EXCERPTS = (
+    ("COPYRIGHT STATEMENTS AND LICENSING TERMS", "The libbacktrace library is licensed"),
+    ("GCC RUNTIME LIBRARY EXCEPTION", "libquadmath/*.[hc]:"))
+# mingw-w64's copyright file is machine-readable: terms=dict(under=..., skip=...) takes the Files
+# paragraphs with a pattern under one of the folders ("*": the default paragraph) and not under
+# one of "skip", with the stand-alone License paragraphs they name.
 LIBRARIES = [
     dict(name="libstdc++", what="the C++ standard library", package="g++-mingw-w64-{}-posix",
-         files=("libstdc++.a", "libstdc++fs.a"), terms=dict(gcc="libstdc++-v3")),
-    dict(name="libgcc", what="GCC's support code: arithmetic helpers, stack probes, unwinding, "
-         "thread-local storage, static constructors", package="gcc-mingw-w64-{}-posix",
+         files=("libstdc++.a",), terms=dict(gcc="libstdc++-v3")),
+    dict(name="libgcc", what="GCC's support code (arithmetic, stack probes, unwinding, TLS)",
+         package="gcc-mingw-w64-{}-posix",
          files=("libgcc.a", "libgcc_eh.a", "crtbegin.o", "crtend.o"), terms=dict(gcc="libgcc")),
     dict(name="libssp", what="stack-smashing protection and checked string functions",
-         package="gcc-mingw-w64-{}-posix", files=("libssp.a", "libssp_nonshared.a"), terms=dict(gcc="libssp")),
+         package="gcc-mingw-w64-{}-posix", files=("libssp.a", "libssp_nonshared.a"),
+         terms=dict(gcc="libssp")),
     dict(name="winpthreads", what="POSIX threads for Windows, under the C++ thread support",
          package="mingw-w64-{}-dev", files=("libwinpthread.a",),
          terms=dict(under=("mingw-w64-libraries/winpthreads/",),
@@ -206,7 +213,8 @@ def terms_of(library, package, members):
     notice, upstream, names, texts, holders = dep5_terms(text, **library["terms"])
     ids, refs = [], {}
     for name in names:
-        spdx = SPDX_IDS.get(name) or "LicenseRef-%s-%s" % (upstream, re.sub(r"[^\w.-]", "-", name))
+        spdx = SPDX_IDS.get(name) or "LicenseRef-%s-%s" % (
+            upstream, re.sub(r"[^A-Za-z0-9.-]", "-", name))
         if spdx.startswith("LicenseRef-"):
             refs[spdx] = (name, texts[name])
         ids.append(spdx)
@@ -220,7 +228,7 @@ def spdx_id(*words):
 def program_package(arch, name, version, digest):
     return {"SPDXID": spdx_id(arch, "qvbuitray"), "name": "qvbuitray", "versionInfo": version,
             "packageFileName": name, "primaryPackagePurpose": "APPLICATION",
-            "description": "Velbrook Tray, %s Windows program" % {"x86": "32-bit", "x64": "64-bit"}[arch],
+            "description": "Velbrook Tray, the %s Windows program" % BITS[arch],
             "supplier": "Organization: Velbrook", "downloadLocation": "NOASSERTION",
             "filesAnalyzed": False, "licenseConcluded": "NOASSERTION",
             "licenseDeclared": "NOASSERTION", "copyrightText": "NOASSERTION",
@@ -228,9 +236,11 @@ def program_package(arch, name, version, digest):
 
 
 def library_package(arch, library, package, version, licence, holders, archives):
-    purl = "pkg:deb/debian/%s@%s?arch=%s" % (package.replace("+", "%2B"), version.replace("+", "%2B"),
-                                            run("dpkg-query", "-W", "-f", "${Architecture}", package))
-    return {"SPDXID": spdx_id(arch, library["name"]), "name": library["name"], "versionInfo": version,
+    purl = "pkg:deb/debian/%s@%s?arch=%s" % (
+        package.replace("+", "%2B"), version.replace("+", "%2B"),
+        run("dpkg-query", "-W", "-f", "${Architecture}", package))
+    return {"SPDXID": spdx_id(arch, library["name"]), "name": library["name"],
+            "versionInfo": version,
             "description": library["what"], "primaryPackagePurpose": "LIBRARY",
             "supplier": "Organization: Debian", "downloadLocation": "NOASSERTION",
             "filesAnalyzed": False, "licenseConcluded": licence, "licenseDeclared": licence,
@@ -242,18 +252,21 @@ def library_package(arch, library, package, version, licence, holders, archives)
 
 
 def notices_text(version, programs, summary, sections):
-    out = ["qvbuitray %s: third-party software" % version, "",
-           "%s are linked statically with the runtime libraries of the" % " and ".join(programs),
-           "compiler that built them: GCC and mingw-w64, as Debian packages them. Each library,",
-           "the Debian package it comes from in each program and its licence (SPDX identifiers;",
-           "qvbuitray.spdx.json says the same in SPDX 2.3), then the notices, as the installed",
-           "packages give them.", ""]
+    intro = ("%s are linked statically with the runtime libraries of the compiler that built "
+             "them: GCC and mingw-w64, as Debian packages them. Each library, the Debian package "
+             "it comes from in each program and its licence (SPDX identifiers; qvbuitray.spdx.json "
+             "says the same in SPDX 2.3), then the notices, as the installed packages give them."
+             % " and ".join(programs))
+    out = ["qvbuitray %s: third-party software" % version, "", textwrap.fill(intro, 88), ""]
     for name, (what, packages, licences) in summary.items():
-        out += ["%s: %s" % (name, what)] + ["    %s: %s" % (a, packages[a]) for a in sorted(packages)]
-        out += ["    Licence: %s" % l for l in sorted(licences)] + [""]
+        out += ["%s: %s" % (name, what)]
+        out += ["    %s: %s" % (a, packages[a]) for a in ARCHES if a in packages]
+        out += [textwrap.fill(l, 90, initial_indent="    Licence: ", subsequent_indent=" " * 8,
+                              break_long_words=False, break_on_hyphens=False)
+                for l in sorted(licences)] + [""]
     for text, (names, sources) in sections.items():
         out += ["=" * 78, "Notices for " + ", ".join(sorted(names)),
-                "From " + ", ".join(sorted(sources)), "=" * 78, "", text.rstrip("\n"), ""]
+                "From " + "\n     ".join(sorted(sources)), "=" * 78, "", text.rstrip("\n"), ""]
     return "\n".join(out)
 
 
@@ -268,7 +281,8 @@ def main(argv):
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH", 315532800))  # or 1980-01-01T00:00:00Z
     created = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc)
     digests = {a: hashlib.sha256(open(files[programs[a]], "rb").read()).hexdigest() for a in ARCHES}
-    namespace = uuid.uuid5(uuid.NAMESPACE_URL, "/".join(["qvbuitray", version] + sorted(digests.values())))
+    namespace = uuid.uuid5(uuid.NAMESPACE_URL,
+                           "/".join(["qvbuitray", version] + sorted(digests.values())))
     doc = {"spdxVersion": "SPDX-2.3", "dataLicense": "CC0-1.0", "SPDXID": "SPDXRef-DOCUMENT",
            "name": "qvbuitray-%s" % version,
            "documentNamespace": "https://spdx.org/spdxdocs/qvbuitray-%s-%s" % (version, namespace),
@@ -276,12 +290,15 @@ def main(argv):
                             "creators": ["Organization: Velbrook", "Tool: make_notices.py"]},
            "packages": [], "relationships": []}
     sections, summary, refs, problems = {}, {}, {}, []
-    for arch in sorted(ARCHES):
+    for arch in ARCHES:
         program = program_package(arch, programs[arch], version, digests[arch])
         doc["packages"].append(program)
-        doc["relationships"].append({"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",
+        doc["relationships"].append({"spdxElementId": "SPDXRef-DOCUMENT",
+                                     "relationshipType": "DESCRIBES",
                                      "relatedSpdxElement": program["SPDXID"]})
         found = linked(arch, files[programs[arch][:-4] + ".debug"])
+        if "mingw-w64 runtime" not in found:  # every program has its start-up code
+            sys.exit("make_notices: %s: no runtime symbols in the debug file" % arch)
         problems += ["%s: %s is linked (%s) but its terms are not written here"
                      % (arch, name, ", ".join(sorted(found[name])[:3]))
                      for name, _, _ in UNCOVERED if name in found]
@@ -304,7 +321,8 @@ def main(argv):
             doc["relationships"] += [{"spdxElementId": program["SPDXID"], "relationshipType": kind,
                                       "relatedSpdxElement": doc["packages"][-1]["SPDXID"]}
                                      for kind in ("CONTAINS", "STATIC_LINK")]
-        print("make_notices: %s: %s" % (arch, ", ".join(l["name"] for l in LIBRARIES if l["name"] in found)))
+        print("make_notices: %s: %s" % (arch, ", ".join(
+            l["name"] for l in LIBRARIES if l["name"] in found)))
     if problems:
         print("\n".join("make_notices: " + p for p in problems), file=sys.stderr)
         return 1
@@ -316,7 +334,7 @@ def main(argv):
     order = [l["name"] for l in LIBRARIES]
     summary = dict(sorted(summary.items(), key=lambda item: order.index(item[0])))
     os.makedirs(outdir, exist_ok=True)
-    for name, data in (("THIRD-PARTY-NOTICES.txt", notices_text(version, sorted(programs.values()),
+    for name, data in (("THIRD-PARTY-NOTICES.txt", notices_text(version, list(programs.values()),
                                                                  summary, sections)),
                        ("qvbuitray.spdx.json", json.dumps(doc, indent=2, sort_keys=True,
                                                           ensure_ascii=False) + "\n")):
