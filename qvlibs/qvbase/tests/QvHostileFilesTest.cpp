@@ -368,6 +368,8 @@ TEST_F(QvHostileFiles, LogLinesAreLostQuietlyWhileTheLogDirectoryIsGoneAndWritte
 // through it, and lines arrive again once the folder is real. The data directory itself
 // may be a link (administrators choose it): lines go through it.
 TEST_F(QvHostileFiles, LogIsNeitherWrittenNorCleanedThroughALinkBelowTheDataDirectory) {
+    if (QvTestFs::IsWine())
+        GTEST_SKIP() << "wine: CreateSymbolicLinkW reports success and creates nothing";
     const std::string other = temp.MakeDir("other\\qvbuitray"), logs = dataDir + "\\qvlogs";
     const std::string theirs = other + "\\qvbuitray17.log";  // a coming day's name, in their folder
     ASSERT_TRUE(QvTestFs::WriteFile(theirs, "theirs\n"));
@@ -390,8 +392,6 @@ TEST_F(QvHostileFiles, LogIsNeitherWrittenNorCleanedThroughALinkBelowTheDataDire
                     content.find(" - back\n") != std::string::npos && content.find("through") == std::string::npos)
             << content;
     }
-    if (QvTestFs::IsWine())  // and there the cases above cannot reach the other folder either
-        GTEST_SKIP() << "wine: nothing can be made through a folder link that Wine made (error 3)";
     const std::string linkedData = temp.Join("linked-data");
     ASSERT_TRUE(QvTestFs::MakeSymlink(linkedData, dataDir, true));
     WriteInstallConfig(linkedData);
