@@ -6,8 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
 #include <vector>
@@ -59,6 +62,22 @@ void HashStd(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * kKeyCount);
 }
 
+// The fair peer: the same fixed number of buckets, never rehashed, as QvHashTable's
+// bucket count is fixed when it is made.
+void HashStdFixedBuckets(benchmark::State& state) {
+    const std::vector<std::string>& keys = Keys();
+    const size_t buckets = size_t(state.range(0));
+    for (auto _ : state) {
+        std::unordered_set<std::string> table;
+        table.max_load_factor(1e9f);
+        table.rehash(buckets);
+        for (const std::string& key : keys)
+            table.insert(key);
+        benchmark::DoNotOptimize(table.size());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kKeyCount);
+}
+
 const int kAppendTarget = 1 << 20;
 const char kPiece[] = "C:\\Users\\demo\\a\\";  // 16 bytes
 
@@ -78,6 +97,44 @@ void AppendStd(benchmark::State& state) {
         while (text.size() < size_t(kAppendTarget))
             text.append(kPiece);
         benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kAppendTarget);
+}
+
+// The fair peer: a C buffer grown by realloc on QvString's stepped capacity schedule,
+// appending C strings (measured, copied, terminated) as Append does.
+size_t SteppedCapacity(size_t capacity, size_t needed) {
+    if (needed + 1 <= 15)
+        return 15;
+    if (capacity < 1000)
+        return 35 + 20 * ((needed - 14) / 20);
+    if (capacity < 10000)
+        return needed + 1001;
+    if (capacity < 400000)
+        return needed + 100001;
+    return needed + 10000001;
+}
+
+void AppendSteppedC(benchmark::State& state) {
+    // The piece is measured at run time, as Append measures its argument.
+    const char* piece = kPiece;
+    benchmark::DoNotOptimize(piece);
+    for (auto _ : state) {
+        size_t capacity = 15, length = 0;
+        char* text = static_cast<char*>(malloc(capacity));
+        text[0] = 0;
+        while (length < size_t(kAppendTarget)) {
+            const size_t add = strlen(piece);
+            if (length + add + 1 > capacity) {
+                capacity = SteppedCapacity(capacity, length + add);
+                text = static_cast<char*>(realloc(text, capacity));
+            }
+            memcpy(text + length, piece, add);
+            text[length + add] = 0;
+            length += add;
+        }
+        benchmark::DoNotOptimize(text);
+        free(text);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * kAppendTarget);
 }
@@ -107,6 +164,36 @@ void LogFprintf(benchmark::State& state) {
         fprintf(file, "%s %10d - %s\n", stamp, pid, kMessage);
     }
     fclose(file);
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
+// The fair peer: what the log writer does per line, in plain C: the stamp, the day's file
+// name, the checks that the log folder is no link and the file neither a folder nor a
+// link, then open, append, close.
+void LogOpenAppendClose(benchmark::State& state) {
+    const std::string folder = QvBenchData::ScratchDir() + "/log-c";
+    mkdir(folder.c_str(), 0755);
+    const int pid = int(getpid());
+    for (auto _ : state) {
+        char stamp[32], path[512], line[512];
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        struct tm fields;
+        gmtime_r(&now.tv_sec, &fields);
+        strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &fields);
+        snprintf(path, sizeof path, "%s/log-c%02d.log", folder.c_str(), fields.tm_mday);
+        const int length = snprintf(line, sizeof line, "%s %10d - %s\n", stamp, pid, kMessage);
+        struct stat status;
+        if (lstat(folder.c_str(), &status) != 0 || S_ISLNK(status.st_mode))
+            continue;
+        if (lstat(path, &status) == 0 && (S_ISDIR(status.st_mode) || S_ISLNK(status.st_mode)))
+            continue;
+        const int file = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (file < 0)
+            continue;
+        benchmark::DoNotOptimize(write(file, line, size_t(length)));
+        close(file);
+    }
     state.SetItemsProcessed(int64_t(state.iterations()));
 }
 
@@ -146,7 +233,10 @@ BENCHMARK(AllocC)->Name("alloc/64blocks/malloc");
 BENCHMARK(HashQvbase)->Name("hash/10000keys/qvbase")->Arg(10000);
 BENCHMARK(HashQvbase)->Name("hash/10000keys/qvbase-500buckets")->Arg(500);
 BENCHMARK(HashStd)->Name("hash/10000keys/std");
+BENCHMARK(HashStdFixedBuckets)->Name("hash/10000keys/std-fixed")->Arg(10000)->Arg(500);
 BENCHMARK(AppendQvbase)->Name("append/1MB/qvbase");
 BENCHMARK(AppendStd)->Name("append/1MB/std");
+BENCHMARK(AppendSteppedC)->Name("append/1MB/stepped-c");
 BENCHMARK(LogQvbase)->Name("log/line/qvbase");
 BENCHMARK(LogFprintf)->Name("log/line/fprintf");
+BENCHMARK(LogOpenAppendClose)->Name("log/line/open-append-close");

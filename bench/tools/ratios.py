@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 """Turns the JSON of QvBench (with repetitions) into one table: medians of the CPU time
-of each benchmark, then ours divided by the peer of the same run, and the goals."""
+of each benchmark, then ours divided by the peer of the same run, and the goals.
+
+  ratios.py [--check] RESULTS.json
+
+With --check it exits 1, naming each row, when a row misses its goal (or is missing)."""
 import json
 import sys
 
@@ -22,9 +26,12 @@ def load(path):
 
 
 def main():
-    context, m = load(sys.argv[1])
+    args = sys.argv[1:]
+    check = "--check" in args
+    args = [a for a in args if a != "--check"]
+    context, m = load(args[0])
     if not m:
-        sys.exit("ratios.py: no benchmark results in %s" % sys.argv[1])
+        sys.exit("ratios.py: no benchmark results in %s" % args[0])
     rows = []  # (measure, ours, peer, ratio text, goal, met)
 
     def t(name):
@@ -46,7 +53,7 @@ def main():
             ratio_row("%s, %s / ICU" % (title, inp_title), ours, "%s/%s/icu" % (direction, inp),
                       1.0, "<= 1.00")
             ratio_row("%s, %s / iconv" % (title, inp_title), ours, "%s/%s/iconv" % (direction, inp),
-                      None, "-")
+                      1.0, "<= 1.00")
             if inp != "paths10000":
                 ratio_row("%s, %s, new destination each / ICU" % (title, inp_title),
                           "%s/%s/qvbase-fresh" % (direction, inp), "%s/%s/icu" % (direction, inp),
@@ -66,7 +73,7 @@ def main():
 
     for size in ("4KB", "300KB", "5MB"):
         ratio_row("XML %s snippets+attribute / pugixml" % size, "xml/%s/qvbase" % size,
-                  "xml/%s/pugixml" % size, 1.0, "<= 1.00")
+                  "xml/%s/pugixml" % size, 0.85, "<= 0.85")
         ratio_row("XML %s snippets+attribute / memmem" % size, "xml/%s/qvbase" % size,
                   "xml/%s/memmem" % size, 2.0, "<= 2.00")
     for hostile in ("less-than-run", "name-equals", "unclosed"):
@@ -75,26 +82,32 @@ def main():
                   "xml/300KB/qvbase", 2.0, "<= 2.00")
 
     reads = {n: t("settings/read/%d" % n) for n in (10, 1000, 9999)}
+    # Budgets for a tray start on a slow machine: the read runs once, on the first tick.
+    budgets = {10: (0.001, "< 1 ms"), 1000: (0.010, "< 10 ms"), 9999: (0.050, "< 50 ms")}
     for n, v in reads.items():
         if v is not None:
-            goal, met = ("< 50 ms", "yes" if v < 0.050 else "NO") if n == 9999 else ("-", "-")
-            rows.append(("Settings read, %d watched folders" % n, fmt_time(v), "", "", goal, met))
+            limit, goal = budgets[n]
+            rows.append(("Settings read, %d watched folders" % n, fmt_time(v), "", "", goal,
+                         "yes" if v < limit else "NO"))
     if reads[1000] and reads[9999]:
         growth = (reads[9999] / 9999) / (reads[1000] / 1000)
         rows.append(("Settings read, cost per folder 9999 / 1000", "", "", "%.2f" % growth,
                      "~1 (linear), <= 1.5", "yes" if growth <= 1.5 else "NO"))
 
     ratio_row("Malloc/Free through the seam, 64 blocks / malloc", "alloc/64blocks/qvbase",
-              "alloc/64blocks/malloc", 1.05, "<= 1.05")
-    ratio_row("QvHashTable 10000 keys (10000 buckets) / unordered_set", "hash/10000keys/qvbase/10000",
-              "hash/10000keys/std", None, "-")
-    ratio_row("QvHashTable 10000 keys (500 buckets) / unordered_set",
-              "hash/10000keys/qvbase-500buckets/500", "hash/10000keys/std", None, "-")
-    ratio_row("QvString append to 1 MB / std::string", "append/1MB/qvbase", "append/1MB/std", None, "-")
-    a, b = t("log/line/qvbase"), t("log/line/fprintf")
+              "alloc/64blocks/malloc", 1.02, "<= 1.02")
+    # Fair peers where the contract fixes the cost: the same fixed bucket count, the same
+    # stepped capacity schedule, the same open-append-close of every log line.
+    ratio_row("QvHashTable 10000 keys (10000 buckets) / unordered_set, 10000 fixed buckets",
+              "hash/10000keys/qvbase/10000", "hash/10000keys/std-fixed/10000", 1.1, "<= 1.10")
+    ratio_row("QvHashTable 10000 keys (500 buckets) / unordered_set, 500 fixed buckets",
+              "hash/10000keys/qvbase-500buckets/500", "hash/10000keys/std-fixed/500", 1.1, "<= 1.10")
+    ratio_row("QvString append to 1 MB / C buffer, same capacity steps", "append/1MB/qvbase",
+              "append/1MB/stepped-c", 1.1, "<= 1.10")
+    a, b = t("log/line/qvbase"), t("log/line/open-append-close")
     if a and b:
-        rows.append(("WriteLogLine / fprintf (file kept open)", "%.0f lines/s" % (1 / a),
-                     "%.0f lines/s" % (1 / b), "%.2f" % (a / b), "-", "-"))
+        rows.append(("WriteLogLine / C open-append-close with the same checks", "%.0f lines/s" % (1 / a),
+                     "%.0f lines/s" % (1 / b), "%.2f" % (a / b), "<= 1.10", "yes" if a / b <= 1.1 else "NO"))
 
     headers = ("Measure", "ours", "peer", "ratio", "goal", "met")
     widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(6)]
@@ -103,6 +116,14 @@ def main():
     print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
     for r in rows:
         print("| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |")
+    missed = [r for r in rows if r[5] not in ("yes",)]
+    if check:
+        for r in missed:
+            print("bench: MISSED: %s: %s (goal %s)" % (r[0], r[3] or r[1], r[4]))
+        if missed:
+            return 1
+        print("bench: every row meets its goal")
+    return 0
 
 
 def fmt_time(seconds):
@@ -114,4 +135,4 @@ def fmt_time(seconds):
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

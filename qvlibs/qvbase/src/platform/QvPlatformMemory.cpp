@@ -12,4 +12,11 @@ void CFree(void* block) { std::free(block); }
 namespace QvPlatform {
 const QvMemoryMethods kCMemoryMethods = {CMalloc, CRealloc, CFree};
 QvMemoryMethods memoryMethods = {CMalloc, CRealloc, CFree};
+bool memoryMethodsReplaced = false;
+
+void InstallMemoryMethods(const QvMemoryMethods& methods) {
+    memoryMethods = methods;
+    memoryMethodsReplaced =
+        methods.malloc != CMalloc || methods.realloc != CRealloc || methods.free != CFree;
+}
 }  // namespace QvPlatform

@@ -5,6 +5,7 @@
 // failing a chosen allocation) before it starts threads, and nothing else sits on the path.
 
 #include <cstddef>
+#include <cstdlib>
 
 namespace QvPlatform {
 
@@ -14,13 +15,21 @@ struct QvMemoryMethods {
     void (*free)(void* block);
 };
 
-// The methods in use; the C allocator's unless a test replaced them.
+// The methods in use, and whether they are still the C allocator's: until a test
+// installs its own, each call goes straight to the C allocator, a branch that always goes
+// the same way instead of a call through a pointer, so the seam costs nothing measurable.
 extern QvMemoryMethods memoryMethods;
+extern bool memoryMethodsReplaced;
 // The C allocator's methods, for a replacement to call on to.
 extern const QvMemoryMethods kCMemoryMethods;
 
-inline void* Malloc(size_t size) { return memoryMethods.malloc(size); }
-inline void* Realloc(void* block, size_t size) { return memoryMethods.realloc(block, size); }
-inline void Free(void* block) { memoryMethods.free(block); }
+// Installs methods (the C allocator's again when given kCMemoryMethods).
+void InstallMemoryMethods(const QvMemoryMethods& methods);
+
+inline void* Malloc(size_t size) { return memoryMethodsReplaced ? memoryMethods.malloc(size) : std::malloc(size); }
+inline void* Realloc(void* block, size_t size) {
+    return memoryMethodsReplaced ? memoryMethods.realloc(block, size) : std::realloc(block, size);
+}
+inline void Free(void* block) { memoryMethodsReplaced ? memoryMethods.free(block) : std::free(block); }
 
 }  // namespace QvPlatform

@@ -84,7 +84,7 @@ void SetHostName(bool on, bool succeeds, const char* name) {
 // Installed before main, while one thread runs.
 struct Installer {
     Installer() {
-        QvPlatform::memoryMethods = {CountingMalloc, CountingRealloc, QvPlatform::kCMemoryMethods.free};
+        QvPlatform::InstallMemoryMethods({CountingMalloc, CountingRealloc, QvPlatform::kCMemoryMethods.free});
         QvPlatform::clockMethods = {ClockTime, CountedSleep};
         QvPlatform::filesMethods = {TempPath};
         QvPlatform::shellMethods = {KnownFolder, UiLanguage};
