@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class QvString {
 public:
@@ -97,9 +98,27 @@ private:
     bool GrowForAssignment(int32_t n);
     void DropBuffer();
     void AppendBytes(const char* bytes, int32_t count);
+    void AppendGrowing(const char* bytes, int32_t count);  // AppendBytes past the capacity
     bool PointsIntoBuffer(const char* p) const;
 
     int32_t length;
     int32_t capacity;
     char* buffer;
 };
+
+// The most frequent call of the program, written here so that appending to a string with
+// room left costs what copying the text costs: nothing moves, so text from inside this
+// very buffer is fine too. Growing (stepped) happens out of line.
+inline void QvString::Append(const char* text) {
+    if (!text)
+        return;
+    const size_t count = strlen(text);
+    if (count < static_cast<size_t>(capacity - length)) {
+        memmove(buffer + length, text, count);
+        length += static_cast<int32_t>(count);
+        buffer[length] = 0;
+        return;
+    }
+    if (count <= static_cast<size_t>(INT32_MAX))
+        AppendGrowing(text, static_cast<int32_t>(count));
+}

@@ -247,6 +247,18 @@ void QvString::Format(const char* format, ...) {
 }
 
 void QvString::AppendBytes(const char* bytes, int32_t count) {
+    // Room already there (the usual case): nothing moves, so even bytes from inside this
+    // buffer stay where they are.
+    if (static_cast<int64_t>(length) + count < capacity) {
+        memmove(buffer + length, bytes, static_cast<size_t>(count));
+        length += count;
+        buffer[length] = 0;
+        return;
+    }
+    AppendGrowing(bytes, count);
+}
+
+void QvString::AppendGrowing(const char* bytes, int32_t count) {
     int64_t newLength = static_cast<int64_t>(length) + count;
     if (newLength > INT32_MAX)
         return;
@@ -259,15 +271,6 @@ void QvString::AppendBytes(const char* bytes, int32_t count) {
     memmove(buffer + length, bytes, static_cast<size_t>(count));
     length = static_cast<int32_t>(newLength);
     buffer[length] = 0;
-}
-
-void QvString::Append(const char* text) {
-    if (!text)
-        return;
-    size_t textLength = strlen(text);
-    if (textLength > static_cast<size_t>(INT32_MAX))
-        return;
-    AppendBytes(text, static_cast<int32_t>(textLength));
 }
 
 void QvString::Append(const QvString* other) {
