@@ -29,6 +29,9 @@ const char* const kFallbackTempDir = "C:\\Temp";
 // False for a null or empty path or a null info; info then keeps its path and zero values.
 bool GetFileInfo(const QvString* path, QvFileInfo* info);
 
+// True when a reparse point (a symbolic link, junction or mount point) is at the path;
+// the one cheapest query, for checks made often.
+bool IsReparsePoint(const char* path);
 // True exactly when GetFileInfo succeeds; a directory counts as existing.
 bool FileExists(const QvString* path);
 bool FileExists(const char* path);

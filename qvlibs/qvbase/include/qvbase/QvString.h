@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 class QvString {
 public:
@@ -98,7 +97,9 @@ private:
     bool GrowForAssignment(int32_t n);
     void DropBuffer();
     void AppendBytes(const char* bytes, int32_t count);
-    void AppendGrowing(const char* bytes, int32_t count);  // AppendBytes past the capacity
+    // AppendBytes past the capacity; out of line, so that appending within the room left
+    // sets up no stack frame.
+    [[gnu::noinline]] void AppendGrowing(const char* bytes, int32_t count);
     bool PointsIntoBuffer(const char* p) const;
 
     int32_t length;
@@ -106,19 +107,3 @@ private:
     char* buffer;
 };
 
-// The most frequent call of the program, written here so that appending to a string with
-// room left costs what copying the text costs: nothing moves, so text from inside this
-// very buffer is fine too. Growing (stepped) happens out of line.
-inline void QvString::Append(const char* text) {
-    if (!text)
-        return;
-    const size_t count = strlen(text);
-    if (count < static_cast<size_t>(capacity - length)) {
-        memmove(buffer + length, text, count);
-        length += static_cast<int32_t>(count);
-        buffer[length] = 0;
-        return;
-    }
-    if (count <= static_cast<size_t>(INT32_MAX))
-        AppendGrowing(text, static_cast<int32_t>(count));
-}

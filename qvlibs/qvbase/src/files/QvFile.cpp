@@ -44,16 +44,20 @@ void StripTrailingSeparator(QvString* path) {
 bool IsWritableTarget(const char* path) {
     if (!path)
         return false;
-    QvString pathString(path);
-    QvFileInfo info;
-    if (!QvFile::GetFileInfo(&pathString, &info))
+    bool isDirectory = false, isReparsePoint = false;
+    if (!QvPlatform::QueryFileKind(path, &isDirectory, &isReparsePoint))
         return true;
-    return !info.isDirectory && !info.isReparsePoint;
+    return !isDirectory && !isReparsePoint;
 }
 
 }  // namespace
 
 namespace QvFile {
+
+bool IsReparsePoint(const char* path) {
+    bool isDirectory = false, isReparsePoint = false;
+    return path && path[0] && QvPlatform::QueryFileKind(path, &isDirectory, &isReparsePoint) && isReparsePoint;
+}
 
 bool GetFileInfo(const QvString* path, QvFileInfo* info) {
     if (!path || !info || path->GetLength() == 0)

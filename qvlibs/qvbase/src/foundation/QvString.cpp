@@ -273,6 +273,22 @@ void QvString::AppendGrowing(const char* bytes, int32_t count) {
     buffer[length] = 0;
 }
 
+// The most frequent call of the program: text that fits in the room left is measured,
+// copied and terminated without a further call.
+void QvString::Append(const char* text) {
+    if (!text)
+        return;
+    const size_t count = strlen(text);
+    if (count < static_cast<size_t>(capacity - length)) {
+        memmove(buffer + length, text, count);
+        length += static_cast<int32_t>(count);
+        buffer[length] = 0;
+        return;
+    }
+    if (count <= static_cast<size_t>(INT32_MAX))
+        AppendGrowing(text, static_cast<int32_t>(count));
+}
+
 void QvString::Append(const QvString* other) {
     if (!other)
         return;

@@ -10,7 +10,6 @@
 #include "log/QvLogState.h"
 #include "platform/QvPlatformClock.h"
 #include "qvbase/QvFile.h"
-#include "qvbase/QvFileInfo.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvTime.h"
 
@@ -95,12 +94,12 @@ bool IsSeparatorChar(char c) { return c == '\\' || c == '/'; }
 bool LogDirectoryPassesThroughLink() {
     const QvString& directory = Log().directory;  // ends in a separator
     const char* text = directory.GetText();
+    QvString& folder = Log().linkCheckFolder;
     for (int32_t i = Log().linkCheckFrom; i < directory.GetLength(); ++i) {
         if (!IsSeparatorChar(text[i]) || i == 0 || IsSeparatorChar(text[i - 1]))
             continue;
-        QvString folder = directory.Mid(0, i);
-        QvFileInfo info;
-        if (QvFile::GetFileInfo(&folder, &info) && info.isReparsePoint)
+        folder.Set(text, i);
+        if (QvFile::IsReparsePoint(folder.GetText()))
             return true;
     }
     return false;
@@ -148,6 +147,7 @@ void SetLogDirectory(const char* directory) {
     QvFile::CreateDirectoryTree(Log().directory.GetText(), true);
     Log().directory.AppendChar('\\');
     Log().linkCheckFrom = linkCheckFrom;
+    Log().dayOfPath = -1;
     Log().directorySet = true;
 }
 
@@ -200,8 +200,12 @@ void WriteLogLine(const QvString* message) {
 
     if (LogDirectoryPassesThroughLink())
         return;
-    QvString path;
-    GetLogFilePath(today, &path);
+    // Formed again after a failed allocation left it empty.
+    if (Log().dayOfPath != today || Log().dayPath.GetLength() == 0) {
+        GetLogFilePath(today, &Log().dayPath);
+        Log().dayOfPath = today;
+    }
+    const QvString& path = Log().dayPath;
 
     line.AppendFormat(" %10d", int(processId));
     line.Append(" - ");

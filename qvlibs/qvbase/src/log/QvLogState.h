@@ -18,6 +18,10 @@ struct LogState {
     // Where the folders begin that must not be links: those below the data directory
     // when the log directory lies in it, otherwise the log directory's own name.
     int32_t linkCheckFrom = 0;
+    QvString linkCheckFolder;  // reused by every line's check
+    // The day file of the last line, kept until the day or the directory changes.
+    int32_t dayOfPath = -1;
+    QvString dayPath;
     int64_t lastCleanupMillis = 0;
 };
 LogState& Log();

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,16 @@ const mode_t kDefaultDirectoryMode = 0777;
 const int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in 1601-based ticks
 
 // The platform path: the same bytes with "/" for every "\". False without memory.
+// A symbolic link is the reparse point; it counts as a directory when its target is one.
+void TakeKind(const char* posixPath, const struct stat& st, bool* isDirectory, bool* isReparsePoint) {
+    *isReparsePoint = S_ISLNK(st.st_mode);
+    *isDirectory = S_ISDIR(st.st_mode);
+    if (*isReparsePoint) {
+        struct stat target;
+        *isDirectory = stat(posixPath, &target) == 0 && S_ISDIR(target.st_mode);
+    }
+}
+
 bool ToPosixPath(const char* path, QvString* out) {
     if (!path || !path[0])
         return false;
@@ -79,13 +90,8 @@ bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
     struct stat st;
     if (lstat(p, &st) != 0)
         return false;
-    out->isReparsePoint = S_ISLNK(st.st_mode);
-    out->isDirectory = S_ISDIR(st.st_mode);
+    TakeKind(p, st, &out->isDirectory, &out->isReparsePoint);
     out->size = S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
-    if (out->isReparsePoint) {
-        struct stat target;
-        out->isDirectory = stat(p, &target) == 0 && S_ISDIR(target.st_mode);
-    }
     out->lastWriteTicks = ToTicks(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     out->creationTicks = ToTicks(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
 #ifdef STATX_BTIME
@@ -94,6 +100,27 @@ bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
         (sx.stx_mask & STATX_BTIME))
         out->creationTicks = ToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
 #endif
+    return true;
+}
+
+bool QueryFileKind(const char* path, bool* isDirectory, bool* isReparsePoint) {
+    // Paths of a size the log uses fit the stack; longer ones take the general query.
+    char posixPath[512];
+    const size_t length = path ? strlen(path) : 0;
+    if (!path || length == 0 || length >= sizeof posixPath) {
+        QvFileAttributes attributes;
+        if (!QueryFileAttributes(path, &attributes))
+            return false;
+        *isDirectory = attributes.isDirectory;
+        *isReparsePoint = attributes.isReparsePoint;
+        return true;
+    }
+    for (size_t i = 0; i <= length; ++i)
+        posixPath[i] = path[i] == '\\' ? '/' : path[i];
+    struct stat st;
+    if (lstat(posixPath, &st) != 0)
+        return false;
+    TakeKind(posixPath, st, isDirectory, isReparsePoint);
     return true;
 }
 

@@ -152,6 +152,18 @@ bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
     return true;
 }
 
+bool QueryFileKind(const char* path, bool* isDirectory, bool* isReparsePoint) {
+    QvUtf16String platformPath;
+    if (!MakePlatformPath(path, &platformPath))
+        return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(platformPath), GetFileExInfoStandard, &data))
+        return false;
+    *isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    *isReparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return true;
+}
+
 bool CreateOneDirectory(const char* path, bool longPathPrefix, bool shared) {
     QvUtf16String platformPath;
     if (!MakePlatformPath(path, longPathPrefix, &platformPath))
