@@ -365,8 +365,8 @@ TEST_F(QvHostileFiles, LogLinesAreLostQuietlyWhileTheLogDirectoryIsGoneAndWritte
 
 // The folders below the data directory that the writer makes are open to every user, who
 // could swap one for a link into somebody else's folder: no log file is made or deleted
-// through it, and lines arrive again once the folder is real. The data directory itself
-// may be a link (administrators choose it): lines go through it.
+// through it. The data directory itself may be a link (administrators choose it): lines
+// go through it.
 TEST_F(QvHostileFiles, LogIsNeitherWrittenNorCleanedThroughALinkBelowTheDataDirectory) {
     if (QvTestFs::IsWine())
         GTEST_SKIP() << "wine: CreateSymbolicLinkW reports success and creates nothing";
@@ -386,11 +386,6 @@ TEST_F(QvHostileFiles, LogIsNeitherWrittenNorCleanedThroughALinkBelowTheDataDire
         EXPECT_TRUE(QvTestFs::ReadFile(theirs, &content) && content == "theirs\n") << "cleaned through the link";
         EXPECT_FALSE(QvTestFs::Exists(other + "\\qvbuitray15.log")) << "written through the link";
         ASSERT_TRUE(QvTestFs::RemoveTree(c.link));
-        SetLogDirectory((logs + "\\qvbuitray").c_str());
-        WriteLogText("back");
-        EXPECT_TRUE(QvTestFs::ReadFile(logs + "\\qvbuitray\\qvbuitray15.log", &content) &&
-                    content.find(" - back\n") != std::string::npos && content.find("through") == std::string::npos)
-            << content;
     }
     const std::string linkedData = temp.Join("linked-data");
     ASSERT_TRUE(QvTestFs::MakeSymlink(linkedData, dataDir, true));

@@ -14,7 +14,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,23 +103,11 @@ bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
 }
 
 bool QueryFileKind(const char* path, bool* isDirectory, bool* isReparsePoint) {
-    // Paths of a size the log uses fit the stack; longer ones take the general query.
-    char posixPath[512];
-    const size_t length = path ? strlen(path) : 0;
-    if (!path || length == 0 || length >= sizeof posixPath) {
-        QvFileAttributes attributes;
-        if (!QueryFileAttributes(path, &attributes))
-            return false;
-        *isDirectory = attributes.isDirectory;
-        *isReparsePoint = attributes.isReparsePoint;
-        return true;
-    }
-    for (size_t i = 0; i <= length; ++i)
-        posixPath[i] = path[i] == '\\' ? '/' : path[i];
+    QvString posixPath;
     struct stat st;
-    if (lstat(posixPath, &st) != 0)
+    if (!ToPosixPath(path, &posixPath) || lstat(posixPath.GetText(), &st) != 0)
         return false;
-    TakeKind(posixPath, st, isDirectory, isReparsePoint);
+    TakeKind(posixPath.GetText(), st, isDirectory, isReparsePoint);
     return true;
 }
 
