@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,23 @@ TEST(QvString, AssignsFormatsAndMovesText) {
     const char* block = s.GetText();
     QvString target(std::move(s));
     EXPECT_TRUE(target.GetText() == block && State(s) == "/0/0") << "the block moves; the source has none left";
+}
+
+// NewMid keeps the copy in the object's own block: growing moves it out, moving copies it,
+// deleting releases both (the sanitizer and valgrind runs see a wrong release).
+TEST_F(QvStrings, HeapCopiesGrowMoveAndDieLikeAnyOtherString) {
+    const QvString source("0123456789012345678901234567890123456789");
+    std::unique_ptr<QvString> grown(source.NewMid(0, 40)), moved(source.NewMid(30, 10)), failed(source.NewMid(5, 2));
+    EXPECT_EQ(source.GetText() + std::string("/40/51"), State(*grown));
+    grown->Append("abcdefghijklmn");
+    EXPECT_EQ(source.GetText() + std::string("abcdefghijklmn/54/75"), State(*grown));
+    QvString target(std::move(*moved));
+    EXPECT_EQ("0123456789/10/15|/0/0", State(target) + "|" + State(*moved));
+    moved->Append("x");
+    EXPECT_EQ("x/1/15", State(*moved));
+    FailAllocationNumber(1);
+    QvString lost(std::move(*failed));
+    EXPECT_EQ("/0/0|/0/0", State(lost) + "|" + State(*failed)) << "a copy that cannot be had leaves both empty";
 }
 
 TEST(QvString, EditsExtractsFindsComparesAndParsesWithinTheTextOnly) {

@@ -88,10 +88,15 @@ public:
     static constexpr int32_t kInitialCapacity = 15;
 
 private:
-    // An exact copy of count bytes (NUL bytes included) in one block at the capacity an
-    // assignment gives; used by NewMid.
-    struct CountedCopy {};
-    QvString(const char* bytes, int32_t count, CountedCopy);
+    // A heap string whose buffer lies in the same block as the object, right after it
+    // (NewMid: one allocation and one release per copy instead of two). The buffer
+    // holds an exact copy of count bytes (NUL bytes included) at the capacity an
+    // assignment gives. Growing moves the text to a block of its own; the first block
+    // goes when the object is deleted.
+    struct InObjectBlock {};
+    QvString(char* ownBlockBuffer, int32_t blockCapacity, const char* bytes, int32_t count, InObjectBlock);
+    // Frees the buffer unless it lies in the object's block.
+    void ReleaseBuffer();
 
     void InitEmpty();
     bool GrowForAssignment(int32_t n);
@@ -105,5 +110,6 @@ private:
     int32_t length;
     int32_t capacity;
     char* buffer;
+    bool bufferInObjectBlock = false;
 };
 

@@ -76,7 +76,17 @@ public:
         if (total == 1)
             return FindByte(text, length, from, first);
         const int32_t lastStart = length - total;
-        int32_t i = from;
+        // The first candidate comes from memchr: between the elements a caller walks, the
+        // next one is usually a few bytes away, and a pattern that starts with a rare
+        // byte ("/>") is skipped to in long strides. When that candidate fails, the filter
+        // below takes over, so that runs of the first byte stay cheap.
+        const void* firstHit = memchr(text + from, first, static_cast<size_t>(lastStart - from + 1));
+        if (!firstHit)
+            return -1;
+        int32_t i = static_cast<int32_t>(static_cast<const char*>(firstHit) - text);
+        if (MatchesAt(text + i))
+            return i;
+        ++i;
         // Eight candidate positions at a time: a position can match only where the first
         // byte of the pattern and, total - 1 bytes further, its last byte both fit. Runs of
         // one pattern byte ("<<<<", "name=name=") therefore give no candidates at all.

@@ -39,14 +39,19 @@ bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The capacity an assignment of count bytes gives a new string: 15, or count + 11.
+int32_t ExactCopyCapacity(int32_t count) {
+    return count + 1 <= QvString::kInitialCapacity ? QvString::kInitialCapacity : count + kAssignmentSlack;
+}
+
 // The block a new string gets for an exact copy of count bytes, at the capacity an
-// assignment of that length gives (15, or count + 11), with the bytes and the terminator
-// in place; null when it cannot be had or count is out of range. Builds in one allocation
-// what default construction followed by Set builds in two.
+// assignment of that length gives, with the bytes and the terminator in place; null when
+// it cannot be had or count is out of range. Builds in one allocation what default
+// construction followed by Set builds in two.
 char* NewExactCopy(const char* bytes, int32_t count, int32_t* capacity) {
     if (count < 0 || count > INT32_MAX - kAssignmentSlack)
         return nullptr;
-    const int32_t size = count + 1 <= QvString::kInitialCapacity ? QvString::kInitialCapacity : count + kAssignmentSlack;
+    const int32_t size = ExactCopyCapacity(count);
     char* block = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(size)));
     if (!block)
         return nullptr;
@@ -94,10 +99,10 @@ QvString::QvString(const QvString* other) : length(0), capacity(0), buffer(nullp
         length = count;
 }
 
-QvString::QvString(const char* bytes, int32_t count, CountedCopy) : length(0), capacity(0), buffer(nullptr) {
-    buffer = NewExactCopy(bytes, count, &capacity);
-    if (buffer)
-        length = count;
+QvString::QvString(char* ownBlockBuffer, int32_t blockCapacity, const char* bytes, int32_t count, InObjectBlock)
+    : length(count), capacity(blockCapacity), buffer(ownBlockBuffer), bufferInObjectBlock(true) {
+    memcpy(buffer, bytes, static_cast<size_t>(count));
+    buffer[count] = 0;
 }
 
 QvString::QvString(const char* format, va_list args) {
@@ -123,6 +128,15 @@ QvString::QvString(const char* format, va_list args) {
 
 QvString::QvString(QvString&& other) noexcept
     : length(other.length), capacity(other.capacity), buffer(other.buffer) {
+    if (other.bufferInObjectBlock) {
+        // That buffer goes with the other object's block: copy it instead.
+        buffer = NewExactCopy(other.buffer, other.length, &capacity);
+        if (!buffer) {
+            length = 0;
+            capacity = 0;
+        }
+        other.bufferInObjectBlock = false;
+    }
     // The source is left without a buffer, a state every operation accepts.
     other.length = 0;
     other.capacity = 0;
@@ -141,8 +155,14 @@ void QvString::InitEmpty() {
     buffer[0] = 0;
 }
 
+void QvString::ReleaseBuffer() {
+    if (!bufferInObjectBlock)
+        QvPlatform::Free(buffer);
+    bufferInObjectBlock = false;
+}
+
 void QvString::DropBuffer() {
-    QvPlatform::Free(buffer);
+    ReleaseBuffer();
     buffer = nullptr;
     length = 0;
     capacity = 0;
@@ -186,7 +206,17 @@ bool QvString::EnsureCapacity(int32_t n, bool stepped) {
         }
     }
 
-    char* grown = static_cast<char*>(QvPlatform::Realloc(buffer, static_cast<size_t>(newCapacity)));
+    char* grown;
+    if (bufferInObjectBlock) {
+        // The object's block cannot grow: the text moves to a block of its own.
+        grown = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(newCapacity)));
+        if (grown) {
+            memcpy(grown, buffer, static_cast<size_t>(length));
+            bufferInObjectBlock = false;
+        }
+    } else {
+        grown = static_cast<char*>(QvPlatform::Realloc(buffer, static_cast<size_t>(newCapacity)));
+    }
     if (!grown) {
         // The content is lost with the old block: the string is left without a buffer.
         DropBuffer();
@@ -402,7 +432,16 @@ QvString* QvString::NewMid(int32_t start, int32_t count) const {
     if (length < 1 || count < 1 || start >= length)
         return new QvString();
     const int32_t copied = count < length - start ? count : length - start;
-    return new QvString(buffer + start, copied, CountedCopy());
+    // The object and its buffer in one block.
+    const int32_t blockCapacity = ExactCopyCapacity(copied);
+    if (copied > INT32_MAX - kAssignmentSlack ||
+        static_cast<size_t>(blockCapacity) > SIZE_MAX - sizeof(QvString))
+        return nullptr;
+    void* block = QvPlatform::Malloc(sizeof(QvString) + static_cast<size_t>(blockCapacity));
+    if (!block)
+        return nullptr;
+    char* text = static_cast<char*>(block) + sizeof(QvString);
+    return new (block) QvString(text, blockCapacity, buffer + start, copied, InObjectBlock());
 }
 
 int32_t QvString::Find(int32_t start, const char* needle) const {
