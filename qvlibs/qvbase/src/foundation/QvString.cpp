@@ -310,9 +310,13 @@ void QvString::Append(const char* text) {
         return;
     const size_t count = strlen(text);
     if (count < static_cast<size_t>(capacity - length)) {
-        memmove(buffer + length, text, count);
+        // Terminated first, so that the copy is the last call: nothing is read back after it.
+        // The terminator lies past the text even when the text comes from this buffer (the
+        // text ends at or before the old terminator).
+        char* end = buffer + length;
         length += static_cast<int32_t>(count);
-        buffer[length] = 0;
+        end[count] = 0;
+        memmove(end, text, count);
         return;
     }
     if (count <= static_cast<size_t>(INT32_MAX))

@@ -4,6 +4,8 @@
 #include "qvbase/QvLog.h"
 
 #include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "foundation/QvUntilExit.h"
@@ -207,10 +209,17 @@ void WriteLogLine(const QvString* message) {
     }
     const QvString& path = Log().dayPath;
 
-    line.AppendFormat(" %10d", int(processId));
+    // The process id right-aligned in ten columns after a blank, as " %10d" writes it.
+    char processText[24];
+    std::snprintf(processText, sizeof processText, " %10d", int(processId));
+    int32_t messageLength = message->GetLength();
+    // Room for the whole line at once: one reallocation instead of one per piece.
+    const int64_t lineLength = int64_t(line.GetLength()) + int64_t(strlen(processText)) + 3 + messageLength + 1;
+    if (lineLength <= INT32_MAX)
+        line.EnsureCapacity(static_cast<int32_t>(lineLength), true);
+    line.Append(processText);
     line.Append(" - ");
     line.Append(message);
-    int32_t messageLength = message->GetLength();
     if (messageLength == 0 || message->GetText()[messageLength - 1] != '\n')
         line.AppendChar('\n');
     QvFile::AppendToFile(path.GetText(), &line);

@@ -14,10 +14,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
 
 namespace {
@@ -38,19 +40,38 @@ void TakeKind(const char* posixPath, const struct stat& st, bool* isDirectory, b
     }
 }
 
-bool ToPosixPath(const char* path, QvString* out) {
-    if (!path || !path[0])
-        return false;
-    out->Set(path);
-    char* buffer = out->GetBuffer();
-    if (!buffer || out->GetLength() == 0)
-        return false;
-    for (char* c = buffer; *c; ++c) {
-        if (*c == '\\')
-            *c = '/';
+// The platform path: the same bytes with "/" for every "\\". Short paths (all the usual
+// ones) are converted on the stack, longer ones in a block of their own. Not valid for a
+// null or empty path, or when the block cannot be had.
+class PosixPath {
+public:
+    explicit PosixPath(const char* path) {
+        if (!path || !path[0])
+            return;
+        const size_t length = strlen(path);
+        if (length < sizeof local) {
+            text = local;
+        } else {
+            owned = static_cast<char*>(QvPlatform::Malloc(length + 1));
+            text = owned;
+        }
+        if (!text)
+            return;
+        for (size_t i = 0; i <= length; ++i)
+            text[i] = path[i] == '\\' ? '/' : path[i];
     }
-    return true;
-}
+    PosixPath(const PosixPath&) = delete;
+    PosixPath& operator=(const PosixPath&) = delete;
+    ~PosixPath() { QvPlatform::Free(owned); }
+
+    bool IsValid() const { return text != nullptr; }
+    const char* GetText() const { return text; }
+
+private:
+    char local[256];
+    char* owned = nullptr;
+    char* text = nullptr;
+};
 
 int64_t ToTicks(int64_t seconds, int64_t nanoseconds) {
     return kUnixEpochTicks + seconds * 10000000LL + nanoseconds / 100;
@@ -82,8 +103,8 @@ int OpenForWrite(const char* path, QvPlatform::QvWriteMode mode) {
 namespace QvPlatform {
 
 bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
-    QvString posixPath;
-    if (!out || !ToPosixPath(path, &posixPath))
+    PosixPath posixPath(path);
+    if (!out || !posixPath.IsValid())
         return false;
     const char* p = posixPath.GetText();
     struct stat st;
@@ -103,17 +124,17 @@ bool QueryFileAttributes(const char* path, QvFileAttributes* out) {
 }
 
 bool QueryFileKind(const char* path, bool* isDirectory, bool* isReparsePoint) {
-    QvString posixPath;
+    PosixPath posixPath(path);
     struct stat st;
-    if (!ToPosixPath(path, &posixPath) || lstat(posixPath.GetText(), &st) != 0)
+    if (!posixPath.IsValid() || lstat(posixPath.GetText(), &st) != 0)
         return false;
     TakeKind(posixPath.GetText(), st, isDirectory, isReparsePoint);
     return true;
 }
 
 bool CreateOneDirectory(const char* path, bool /*longPathPrefix*/, bool shared) {
-    QvString posixPath;
-    if (!ToPosixPath(path, &posixPath))
+    PosixPath posixPath(path);
+    if (!posixPath.IsValid())
         return false;
     if (mkdir(posixPath.GetText(), kDefaultDirectoryMode) != 0)
         return false;
@@ -123,8 +144,8 @@ bool CreateOneDirectory(const char* path, bool /*longPathPrefix*/, bool shared) 
 }
 
 bool ReadFileNoReparse(const char* path, void* buffer, uint32_t size, uint32_t* bytesRead) {
-    QvString posixPath;
-    if (!buffer || !bytesRead || !ToPosixPath(path, &posixPath))
+    PosixPath posixPath(path);
+    if (!buffer || !bytesRead || !posixPath.IsValid())
         return false;
     *bytesRead = 0;
     int fd = OpenRetrying(posixPath.GetText(), O_RDONLY, 0);
@@ -142,8 +163,8 @@ bool ReadFileNoReparse(const char* path, void* buffer, uint32_t size, uint32_t* 
 }
 
 bool WriteFileBytes(const char* path, QvWriteMode mode, const void* data, uint32_t count) {
-    QvString posixPath;
-    if (!data || !ToPosixPath(path, &posixPath))
+    PosixPath posixPath(path);
+    if (!data || !posixPath.IsValid())
         return false;
     int fd = OpenForWrite(posixPath.GetText(), mode);
     if (fd < 0)
@@ -157,8 +178,8 @@ bool WriteFileBytes(const char* path, QvWriteMode mode, const void* data, uint32
 }
 
 QvDeleteResult DeleteOneFile(const char* path) {
-    QvString posixPath;
-    if (!ToPosixPath(path, &posixPath))
+    PosixPath posixPath(path);
+    if (!posixPath.IsValid())
         return QvDeleteResult::OtherFailure;
     if (unlink(posixPath.GetText()) == 0)
         return QvDeleteResult::Deleted;
@@ -169,8 +190,8 @@ QvDeleteResult DeleteOneFile(const char* path) {
 }
 
 bool SetNormalFileAttributes(const char* path) {
-    QvString posixPath;
-    if (!ToPosixPath(path, &posixPath))
+    PosixPath posixPath(path);
+    if (!posixPath.IsValid())
         return false;
     struct stat st;
     // chmod would follow a link to its target; a link has no mode of its own.
