@@ -47,10 +47,28 @@ size_t KeyTextLength(const char* key, int32_t length) {
     return n;
 }
 
+// Bytes a stored key occupies: the text, its terminator and zeros up to a multiple of 4,
+// so that keys can be compared four bytes at a time without reading past their storage.
+size_t KeyStorageSize(size_t textLength) { return (textLength + 1 + 3) & ~size_t(3); }
+
+uint32_t LoadWord(const char* at) {
+    uint32_t word;
+    memcpy(&word, at, sizeof word);
+    return word;
+}
+
 // A node's key matches when its text is exactly the first length bytes of key. A key
-// with a NUL among those bytes therefore matches no node.
+// with a NUL among those bytes therefore matches no node. Whole words first: a stored
+// key's storage reaches past the word that holds its terminator, and a word is read only
+// while the words before it held no terminator.
 bool KeyMatches(const char* nodeKey, const char* key, int32_t length) {
-    for (int32_t i = 0; i < length; i++) {
+    int32_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        const uint32_t word = LoadWord(nodeKey + i);
+        if (word != LoadWord(key + i) || ((word - 0x01010101u) & ~word & 0x80808080u) != 0)
+            return false;  // different, or the node's text ends inside the key's
+    }
+    for (; i < length; i++) {
         if (nodeKey[i] != key[i] || nodeKey[i] == '\0')
             return false;
     }
@@ -163,20 +181,20 @@ QvHashTable::Node* QvHashTable::NewNode(const char* key, int32_t length) {
         node->key = pool + poolUsed + sizeof(Node);
         // The key's bytes up to a NUL; the rest of the entry, terminator included, is 0.
         memcpy(node->key, key, textLength);
-        memset(node->key + textLength, 0, static_cast<size_t>(length) - textLength + 1);
+        memset(node->key + textLength, 0, static_cast<size_t>(entrySize) - sizeof(Node) - textLength);
         node->storageKind = kStoredInPool;
         poolUsed += static_cast<int32_t>(entrySize);
         return node;
     }
     Node* node = static_cast<Node*>(QvPlatform::Malloc(sizeof(Node)));
-    char* copy = static_cast<char*>(QvPlatform::Malloc(textLength + 1));
+    char* copy = static_cast<char*>(QvPlatform::Malloc(KeyStorageSize(textLength)));
     if (node == nullptr || copy == nullptr) {
         QvPlatform::Free(node);
         QvPlatform::Free(copy);
         return nullptr;
     }
     memcpy(copy, key, textLength);
-    copy[textLength] = '\0';
+    memset(copy + textLength, 0, KeyStorageSize(textLength) - textLength);
     node->key = copy;
     node->storageKind = kStoredOnHeap;
     allInPool = 0;
