@@ -61,14 +61,6 @@ char* NewExactCopy(const char* bytes, int32_t count, int32_t* capacity) {
     return block;
 }
 
-// Formats into a caller's buffer through the seam (for the fixed number formats).
-int FormatInto(char* destination, size_t size, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int written = QvPlatform::FormatText(destination, size, format, args);
-    va_end(args);
-    return written;
-}
 }  // namespace
 
 void* QvString::operator new(size_t size) noexcept { return QvPlatform::Malloc(size); }
@@ -338,14 +330,14 @@ void QvString::AppendChar(char c) {
 
 void QvString::AppendInt(int32_t value) {
     char digits[16];
-    int written = FormatInto(digits, sizeof digits, "%d", value);
+    int written = QvPlatform::FormatTextInto(digits, sizeof digits, "%d", value);
     if (written > 0)
         AppendBytes(digits, written);
 }
 
 void QvString::AppendInt64(int64_t value) {
     char digits[32];
-    int written = FormatInto(digits, sizeof digits, "%I64d", value);
+    int written = QvPlatform::FormatTextInto(digits, sizeof digits, "%I64d", value);
     if (written > 0)
         AppendBytes(digits, written);
 }

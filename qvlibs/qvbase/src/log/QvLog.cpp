@@ -4,13 +4,13 @@
 #include "qvbase/QvLog.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "foundation/QvUntilExit.h"
 #include "log/QvLogState.h"
 #include "platform/QvPlatformClock.h"
+#include "platform/QvPlatformFormat.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvSystem.h"
 #include "qvbase/QvTime.h"
@@ -211,7 +211,7 @@ void WriteLogLine(const QvString* message) {
 
     // The process id right-aligned in ten columns after a blank, as " %10d" writes it.
     char processText[24];
-    std::snprintf(processText, sizeof processText, " %10d", int(processId));
+    QvPlatform::FormatTextInto(processText, sizeof processText, " %10d", int(processId));
     int32_t messageLength = message->GetLength();
     // Room for the whole line at once: one reallocation instead of one per piece.
     const int64_t lineLength = int64_t(line.GetLength()) + int64_t(strlen(processText)) + 3 + messageLength + 1;

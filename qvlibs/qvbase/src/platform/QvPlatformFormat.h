@@ -9,4 +9,6 @@
 namespace QvPlatform {
 // As vsnprintf: the length the full text needs, or a negative value on a formatter error.
 int FormatText(char* buffer, size_t size, const char* format, va_list args);
+// The same with the arguments given directly (fixed formats into a caller's buffer).
+int FormatTextInto(char* buffer, size_t size, const char* format, ...);
 }  // namespace QvPlatform
