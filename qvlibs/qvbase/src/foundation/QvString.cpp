@@ -302,13 +302,9 @@ void QvString::Append(const char* text) {
         return;
     const size_t count = strlen(text);
     if (count < static_cast<size_t>(capacity - length)) {
-        // Terminated first, so that the copy is the last call: nothing is read back after it.
-        // The terminator lies past the text even when the text comes from this buffer (the
-        // text ends at or before the old terminator).
-        char* end = buffer + length;
+        memmove(buffer + length, text, count);
         length += static_cast<int32_t>(count);
-        end[count] = 0;
-        memmove(end, text, count);
+        buffer[length] = 0;
         return;
     }
     if (count <= static_cast<size_t>(INT32_MAX))
@@ -429,9 +425,10 @@ QvString* QvString::NewMid(int32_t start, int32_t count) const {
         return new QvString();
     const int32_t copied = count < length - start ? count : length - start;
     // The object and its buffer in one block.
+    if (copied > INT32_MAX - kAssignmentSlack)
+        return nullptr;
     const int32_t blockCapacity = ExactCopyCapacity(copied);
-    if (copied > INT32_MAX - kAssignmentSlack ||
-        static_cast<size_t>(blockCapacity) > SIZE_MAX - sizeof(QvString))
+    if (static_cast<size_t>(blockCapacity) > SIZE_MAX - sizeof(QvString))
         return nullptr;
     void* block = QvPlatform::Malloc(sizeof(QvString) + static_cast<size_t>(blockCapacity));
     if (!block)
