@@ -239,26 +239,6 @@ TEST_F(TrayScenario, HidesItsIconOnlyAfterTenSecondsAndOnlyLogsAControlPanelThat
               Log());
 }
 
-// The log directory deleted from outside while the program runs: its lines are lost
-// quietly (nothing makes the directory again), yet the menu still launches the control
-// panel, and Quit still ends the program with 0.
-TEST_F(TrayScenario, KeepsWorkingWhenItsLogDirectoryIsDeleted) {
-    ASSERT_NO_FATAL_FAILURE(StartTray(true));
-    ASSERT_EQ(kStartLines, Log());
-    // The program appends and closes the file for every line, so the files can go; a
-    // delete that meets a line being written is tried again.
-    const std::string logDir = data + "\\qvlogs\\qvbuitray";
-    ASSERT_TRUE(WaitUntil(kHangMs, [&] { return QvTestFs::RemoveTree(logDir); }));
-
-    ChooseFromRightClickMenu(kCommandRestoreOptions);
-    EXPECT_EQ("-menu 6\n", Calls(1));
-    ChooseFromRightClickMenu(kCommandQuit);
-    EXPECT_EQ(0, WaitForEnd()) << "Quit did not end the program with 0";
-    EXPECT_EQ("-menu 6\n-quitqvbui\n", Calls(2));
-    EXPECT_FALSE(QvTestFs::Exists(logDir)) << "the log directory came back";
-}
-
-
 // Libraries the program loads by name at run time, or that the shell loads for it while
 // it asks for a known folder. user32 is not among the planted names: Windows always takes
 // it from the system's list of known libraries, while Wine told to prefer a native user32

@@ -54,24 +54,14 @@ const char* const kStatus = "hide 1, updates 0, send-logs 2 55% 30/60 error 5";
 // Two cached keys and two looked up afresh each time, then the locale.
 std::string Texts() {
     std::string texts;
-    for (const char* key : {"MainDialog_Button_RestoreOptions", "progress", "TrayMenuItem_Help", "TrayMenuItem_Quit"}) {
-        QvString out;
-        GetUtf8InterfaceText(key, &out);
-        texts += std::string(out.GetText()) + "|";
-    }
+    for (const char* key : {"MainDialog_Button_RestoreOptions", "progress", "TrayMenuItem_Help", "TrayMenuItem_Quit"})
+        texts += QvTestInstallation::LookUp(key) + "|";
     return texts + GetQvUiLocale().GetText();
 }
 
 std::string Status() {
-    uint32_t percent = 0;
-    uint64_t done = 0, total = 0;
-    int32_t error = 0;
-    QvSendLogsRunStatus run = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &error);
-    char text[120];
-    snprintf(text, sizeof text, "hide %d, updates %d, send-logs %u %u%% %llu/%llu error %d", int(IsHideIconSet()),
-             int(IsCheckForUpdatesEnabled()), unsigned(run), unsigned(percent),
-             static_cast<unsigned long long>(done), static_cast<unsigned long long>(total), int(error));
-    return text;
+    return "hide " + std::to_string(int(IsHideIconSet())) + ", updates " +
+           std::to_string(int(IsCheckForUpdatesEnabled())) + ", send-logs " + QvTestInstallation::SendLogsStatus(0);
 }
 
 // The values computed on first use and then cached, in one text.
@@ -101,17 +91,14 @@ std::string Describe(const ControlPanelSettings& s) {
     return d;
 }
 
-// Forgets every cache the test hooks reach, as at the start of a process.
-void MakeCachesCold() {
-    QvUiUtilTest::ResetModule();
-    QvSystemTest::ResetDirectoryCaches();
-    QvFileTest::ResetTempDirCache();
-    QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-    QvInfoManagerTest::ForgetShortHostName();
-    QvLogTest::ForgetLastCleanupTime();
-}
-
-class QvConcurrency : public QvTestInstallation {};
+class QvConcurrency : public QvTestInstallation {
+protected:
+    // Forgets every cache the test hooks reach, as at the start of a process.
+    static void MakeCachesCold() {
+        ForgetModuleState();
+        QvLogTest::ForgetLastCleanupTime();
+    }
+};
 
 TEST_F(QvConcurrency, FourThreadsOnColdCachesGiveTheSingleThreadedAnswers) {
     temp.MakeFile("install\\qvbui_interface.xml", kInterfaceXml);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "QvTempDir.h"
+#include "QvTestCommon.h"
 #include "platform/QvPlatformClock.h"
 #include "files/QvPlatformFiles.h"
 #include "platform/QvPlatformMemory.h"
@@ -36,7 +37,6 @@ std::string After(bool ok, const std::string& path) {
     std::string out;
     return !ok ? "refused" : QvTestFs::ReadFile(path, &out) ? out : "<unreadable>";
 }
-std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
 // "+" or "-" for the result, then the text (or the items joined by "|") left in the out parameter.
 std::string Out(bool ok, const QvString& s) { return (ok ? "+" : "-") + TextOf(s); }
 std::string Out(bool ok, const QvStringVector& items) {

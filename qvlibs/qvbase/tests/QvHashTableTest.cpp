@@ -16,7 +16,6 @@ void InsertText(QvHashTable& table, const char* key) { table.Insert(key, int32_t
 bool ContainsText(const QvHashTable& table, const char* key) { return table.Contains(key, int32_t(strlen(key))); }
 std::string NumberedKey(int n) { return "type" + std::to_string(1000 + n); }
 int released;
-struct QvHashTableMemory : ::testing::Test { void TearDown() override { QvPlatformTest::FailAllocationNumber(0); } };
 
 TEST(QvHashTable, HashKeyIsTheComplementOfTheStandardCrc32AndThePoolFollowsTheBucketCount) {
     struct Case { const char* key; int32_t length; uint32_t expected; };

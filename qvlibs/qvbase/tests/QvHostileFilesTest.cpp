@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "QvTempDir.h"
+#include "QvTestCommon.h"
 #include "QvTestInstallation.h"
 #include "QvTestSystem.h"
 #include "QvTestHooks.h"
@@ -43,16 +44,6 @@ const std::string kInterface =
     "</qvbui_texts>\n";
 const std::string kHostInfo = "<qvdc_synchostinfo hide_icon=\"TRUE\" enable_check_for_updates=\"false\" />\n";
 
-std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
-// The send-logs reader's answer, its outputs preset to 999 (untouched when nothing was read).
-std::string SendLogsStatus() {
-    uint32_t percent = 999;
-    uint64_t done = 999, total = 999;
-    int32_t errorCode = 999;
-    QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
-    return std::to_string(status) + " " + std::to_string(percent) + "% " + std::to_string(done) + "/" +
-           std::to_string(total) + " error " + std::to_string(errorCode);
-}
 
 // What a reader answered: the first content, the second, its documented default for a file it
 // never found whole (a miss), or something else (torn).
@@ -169,9 +160,7 @@ protected:
         WriteInstallConfig(dataDir);
         for (const char* name : {"TMPDIR", "TMP", "TEMP"})
             QvTestSystem::SetEnv(name, tempDir);
-        QvFileTest::ResetTempDirCache();
-        QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-        QvUiUtilTest::ResetModule();
+        ForgetModuleState();
         return true;
     }
     std::string memoryRoot;
@@ -197,9 +186,7 @@ TEST_F(QvHostileFiles, InterfaceTextFallsBackToTheErrorText) {
     expected[Intact] = "Help";
     ForEachKind(InterfacePath(), kInterface, "Quit\"", expected, [] {
         QvUiUtilTest::ResetModule();  // the file is loaded once per process
-        QvString text("sentinel");
-        GetUtf8InterfaceText("TrayMenuItem_Help", &text);
-        return TextOf(text);
+        return LookUp("TrayMenuItem_Help");
     });
 }
 
@@ -221,7 +208,7 @@ TEST_F(QvHostileFiles, SendLogsStatusNeedsAWholeRecord) {
     std::vector<std::string> expected(6, "0 999% 999/999 error 999, waits 10");
     expected[Intact] = "2 55% 5/10 error 0, waits 0";
     ForEachKind(SendLogsPath(), record, record.substr(31), expected, [] {
-        std::string status = SendLogsStatus();
+        std::string status = SendLogsStatus(999);  // read before the waits are counted
         return status + ", waits " + std::to_string(QvPlatformTest::GetSleepCount());
     });
 }
@@ -247,7 +234,7 @@ TEST_F(QvHostileFiles, SendLogsStatusIsAWholeOldOrNewRecordWhileAnotherProcessRe
     WhileAnotherProcessRewrites([this] { return SendLogsPath(); }, SendLogsRecord(1, 4, 10), SendLogsRecord(2, 7, 10),
                                 [](bool inMemory) {
         std::vector<long long> status = RunReader("send-logs record", [] {
-            std::string got = SendLogsStatus();
+            std::string got = SendLogsStatus(999);
             return got == "1 4% 4/10 error 0"    ? Answer::First
                    : got == "2 73% 7/10 error 0" ? Answer::Second
                    : got == "0 999% 999/999 error 999" ? Answer::Miss : Answer::Torn;
@@ -319,9 +306,7 @@ TEST_F(QvHostileFiles, LogLinesAreLostQuietlyWhileTheLogDirectoryIsGoneAndWritte
     int missingKeys = 0;
     auto lookUpMissing = [&missingKeys] {
         std::string key = "Missing_" + std::to_string(++missingKeys);
-        QvString text;
-        GetUtf8InterfaceText(key.c_str(), &text);
-        EXPECT_EQ("ERR_" + key, TextOf(text));
+        EXPECT_EQ("ERR_" + key, LookUp(key.c_str()));
         return key;
     };
     enum Loss { Removed, ReadOnly, FileInPlace };

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "QvTestCommon.h"
 #include "QvTestInstallation.h"
 #include "QvTestHooks.h"
 #include "platform/QvPlatformClock.h"
@@ -40,16 +41,6 @@ std::string Volume(const std::string& guid, const std::string& path, const std::
 
 std::string DirFilter(const std::string& dir, const std::string& whichFiles) {
     return "<qvdirfilter dir=\"" + dir + "\" whichfiles=\"" + whichFiles + "\" />\n";
-}
-
-const char* Text(const QvString* string) { return string->GetText(); }
-const char* Text(const QvVolumeInfo* volume) { return volume->GetMountPointText(); }
-template <typename List>
-Lines Items(const List& list) {
-    Lines items;
-    for (int32_t i = 0; i < list.GetCount(); i++)
-        items.push_back(Text(list.GetAt(i)));
-    return items;
 }
 
 // The single settings as texts; the scratch volume as "mount guid", the threads as "t8" (throttle flag and count).

@@ -16,13 +16,8 @@
 
 namespace {
 
-std::string LookUp(const char* key) {
-    QvString out;
-    GetUtf8InterfaceText(key, &out);
-    return out.GetText();
-}
 bool HasText(const char* key) {
-    std::string text = LookUp(key);
+    std::string text = QvTestInstallation::LookUp(key);
     return !text.empty() && text.compare(0, 4, "ERR_") != 0;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "QvTestCommon.h"
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvUtf16String.h"
 #include "QvTestPlatform.h"
@@ -19,7 +20,6 @@ const std::string kTo8 = "ERROR QvUtf16String::ConvertUtf16QvStringToUtf8, ";
 
 std::string Rep8(const char* s, size_t n) { std::string r; while (n--) r += s; return r; }
 std::u16string Rep16(const char16_t* s, size_t n) { std::u16string r; while (n--) r += s; return r; }
-std::string Bytes(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
 std::u16string Units(const QvUtf16String& s) { return std::u16string(s.GetText(), size_t(s.GetUnitCount())); }
 void SetUnits(QvUtf16String* s, const std::u16string& units) { s->Set(units.data(), int32_t(units.size())); }
 bool To16(const QvString* u, QvUtf16String* w, QvString* e) {
@@ -37,13 +37,7 @@ template <class S> std::string State(const S& s) {
 std::string Slots(const QvStringVector& v) {
     return std::to_string(v.GetCount()) + "/" + std::to_string(v.GetCapacity());
 }
-Texts Items(const QvStringVector& vector) {
-    Texts result;
-    for (int32_t i = 0; i < vector.GetCount(); i++) result.push_back(vector.GetAt(i)->GetText());
-    return result;
-}
-// Tests that arm allocation failures leave them off.
-struct QvStrings : ::testing::Test { void TearDown() override { FailAllocationNumber(0); } };
+using QvStrings = QvAllocationFailureTest;
 }  // namespace
 
 TEST(QvString, AssignmentFitsTheTextAndGrowthStepsWidenWithTheCapacity) {
@@ -61,7 +55,7 @@ TEST(QvString, AssignmentFitsTheTextAndGrowthStepsWidenWithTheCapacity) {
     for (auto step : {std::vector<int32_t>{35, 1015, 20}, {2016, 10024, 1001}, {110025, 310027, 100001}})
         for (int32_t capacity = step[0]; capacity <= step[1]; capacity += step[2]) expected.push_back(capacity);
     EXPECT_EQ(expected, grown);
-    EXPECT_TRUE(text == Bytes(byChars));
+    EXPECT_TRUE(text == TextOf(byChars));
     struct Case { int32_t capacity, request; bool stepped; long long expected; };
     for (const Case& c : {Case{15, 14, true, 15}, {15, -1, true, 15}, {15, 33, true, 35}, {15, 34, true, 55},
                           {15, 5000, true, 5015}, {15, 5000, false, 5011}, {999, 999, true, 1015},
@@ -87,7 +81,7 @@ TEST(QvString, AssignsFormatsAndMovesText) {
     EXPECT_EQ("/0/15", (s.Set("abcdef", -1), State(s)));
     s.Set("a\0b", 3);
     QvString copy(&s);
-    EXPECT_EQ(std::string("a\0b", 3), Bytes(copy));
+    EXPECT_EQ(std::string("a\0b", 3), TextOf(copy));
     EXPECT_EQ(-1, copy.Find(0, "b")) << "searches stop at the first NUL";
     EXPECT_EQ("/0/15", (copy.Set(static_cast<const QvString*>(nullptr)), State(copy)));
     // Sources inside the string's own buffer survive its reallocation.
@@ -137,12 +131,13 @@ TEST(QvString, EditsExtractsFindsComparesAndParsesWithinTheTextOnly) {
         QvString s(c.start);
         c.op == 'I' ? s.Insert(c.pos, c.text) : c.op == 'D' ? s.Delete(c.pos, c.count) : c.op == 'T' ? s.Trim()
                                                                                                      : s.MakeLower();
-        EXPECT_TRUE(Bytes(s) == c.expected && !s.GetText()[s.GetLength()]) << c.op << c.pos << " " << Bytes(s);
+        EXPECT_TRUE(TextOf(s) == c.expected && !s.GetText()[s.GetLength()]) << c.op << c.pos << " " << TextOf(s);
     }
     struct Mid { int32_t start, count; const char* expected; };
     for (const Mid& m : {Mid{-5, 2, "he"}, Mid{5, 1, ""}, Mid{1, 100, "ello"}, Mid{1, 0, ""}, Mid{4, 1, "o"}}) {
         QvString hello("hello"), *heap = hello.NewMid(m.start, m.count);
-        EXPECT_EQ(m.expected + std::string("|") + m.expected, Bytes(hello.Mid(m.start, m.count)) + "|" + Bytes(*heap));
+        EXPECT_EQ(std::string(m.expected) + "|" + m.expected,
+                  TextOf(hello.Mid(m.start, m.count)) + "|" + TextOf(*heap));
         delete heap;
     }
     struct Find { const char* text; int32_t start; const char* needle; int32_t expected; };
@@ -194,10 +189,10 @@ TEST_F(QvStrings, Utf16StringSetsAndAppendsUnitsGrowsInStepsAndRecoversFromFaile
     // A long text converts through a work block; without it the conversion fails and leaves the destination empty.
     FailAllocationNumber(1);
     EXPECT_FALSE(To16(&accents, &none, &error));
-    EXPECT_EQ(kTo16 + "could not malloc 4 MB tmp|0", Bytes(error) + "|" + std::to_string(none.GetLength()));
+    EXPECT_EQ(kTo16 + "could not malloc 4 MB tmp|0", TextOf(error) + "|" + std::to_string(none.GetLength()));
     SetUnits(&none, Rep16(u"\u00E9", 1000)), back.Set("x"), FailAllocationNumber(1);
     EXPECT_FALSE(To8(&none, &back, &error));
-    EXPECT_EQ(kTo8 + "could not malloc 4 MB tmp|0", Bytes(error) + "|" + std::to_string(back.GetLength()));
+    EXPECT_EQ(kTo8 + "could not malloc 4 MB tmp|0", TextOf(error) + "|" + std::to_string(back.GetLength()));
     QvUtf16String w;
     const char16_t units[] = {u'a', 0, u'b'};
     w.Set(units, 3), w.Append(w.GetText(), 3), w.Append(nullptr, 5), w.Append(units, 0);  // first from its own buffer
@@ -243,7 +238,7 @@ TEST(QvUtf16String, ConvertsUtf8OrWidensTheFirstTwoMillionBytesOfInvalidText) {
         EXPECT_TRUE(To16(&source, &wide, &error));
         EXPECT_TRUE(cases[i].units == Units(wide));
         EXPECT_EQ(i + invalid.size() < cases.size() ? "" : kTo16 + "ConvertUTF8toUTF16 failed on invalid sequence",
-                  Bytes(error));
+                  TextOf(error));
     }
 }
 
@@ -273,15 +268,15 @@ TEST(QvUtf16String, ConvertsUtf16ToUtf8UpToFirstNulWithinFourMillionBytes) {
         SetUnits(&source, c.units);
         QvString utf8("stale"), error("stale");
         EXPECT_EQ(c.ok, To8(&source, &utf8, &error));
-        EXPECT_TRUE(c.bytes == Bytes(utf8));
-        EXPECT_EQ(c.ok ? "" : kTo8 + "ConvertUTF16toUTF8 failed", Bytes(error));
+        EXPECT_TRUE(c.bytes == TextOf(utf8));
+        EXPECT_EQ(c.ok ? "" : kTo8 + "ConvertUTF16toUTF8 failed", TextOf(error));
     }
     QvString utf8("a"), error16, error8;
     QvUtf16String wide;
     EXPECT_FALSE(To16(nullptr, &wide, &error16) || To16(&utf8, nullptr, nullptr) || To8(&wide, nullptr, &error8) ||
                  To8(nullptr, &utf8, nullptr));
     EXPECT_EQ(kTo16 + "NULL src arg|" + kTo8 + "NULL src arg|a",
-              Bytes(error16) + "|" + Bytes(error8) + "|" + Bytes(utf8));
+              TextOf(error16) + "|" + TextOf(error8) + "|" + TextOf(utf8));
 }
 
 TEST_F(QvStrings, VectorGrowsInStepsComparesFoldingAsciiSortsAndSplitsCommaLists) {

@@ -42,14 +42,11 @@ protected:
         if (value.empty())
             QvTestSystem::DeleteRegistryValue(kRegistryRootLocalMachine, "Software\\Velbrook", "installdir");
         else
-            ASSERT_TRUE(SetInstallDirValue(value));
+            ASSERT_TRUE(WriteInstallDirValue(value));
         QvTestFs::RemoveTree(installDir + "\\qvinstall.xml");
         if (xml)
             temp.MakeFile("install\\qvinstall.xml", xml);
         QvSystemTest::ResetDirectoryCaches();
-    }
-    bool SetInstallDirValue(const std::string& value) {
-        return QvTestSystem::WriteRegistryString(kRegistryRootLocalMachine, "Software\\Velbrook", "installdir", value);
     }
 };
 
@@ -99,7 +96,7 @@ TEST_F(QvSystemDirs, DataDirAndHguidComeFromTheInstallerConfigurationAndTheFirst
     }
     // Later sources change nothing.
     EXPECT_EQ(installDir + "\\", Get(GetInstallDir));
-    ASSERT_TRUE(SetInstallDirValue(temp.Join("Elsewhere")));
+    ASSERT_TRUE(WriteInstallDirValue(temp.Join("Elsewhere")));
     temp.MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"E:\\Second\" hguid=\"BBBBBBBBBBBBBBBBBBBBBBBB\" />");
     EXPECT_EQ(installDir + "\\ " + fallback + " " + nines,
               Get(GetInstallDir) + " " + Get(GetDataDir) + " " + Get(GetHguid));

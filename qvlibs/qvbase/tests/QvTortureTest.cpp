@@ -425,13 +425,9 @@ TEST_F(QvTortureReaders, InterfaceTextAndStatusReadsGiveTheFileOrTheirDefault) {
         return Judge(hidden && !updates, !hidden || updates);
     }));
     Torture(Plain("GetSendLogsStatus", [] {
-        uint32_t percent = 0xbd;
-        uint64_t done = 0xbd, total = 0xbd;
-        int32_t errorCode = 0xbd;
-        QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
-        bool untouched = percent == 0xbd && done == 0xbd && total == 0xbd && errorCode == 0xbd;
-        return Judge(status == 2 && percent == 73 && done == 7 && total == 10 && errorCode == 0,
-                     status == kSendLogsRunStatusNone && untouched);
+        std::string status = SendLogsStatus(0xbd);  // an output left untouched says 189
+        return Judge(status == "2 73% 7/10 error 0",
+                     status == std::to_string(kSendLogsRunStatusNone) + " 189% 189/189 error 189");
     }));
 }
 

@@ -34,12 +34,6 @@ const std::string kInterfaceXml = std::string(
     "  <qvbui_text lang=\"ja_JP\" MainDialog_Button_RestoreOptions=\"") + kJapaneseRestore + "\" />\n"
     "  <qvbui_text lang=\"fr_FR\" TrayMenuItem_Help=\"Aide\" />\n</qvbui_interface>\n";
 
-std::string LookUp(const char* key) {
-    QvString out("sentinel");
-    GetUtf8InterfaceText(key, &out);
-    return std::string(out.GetText(), size_t(out.GetLength()));
-}
-
 class QvUiUtilText : public QvTestInstallation {
 protected:
     // Installs the interface file, starts the module and skips what the start logged.

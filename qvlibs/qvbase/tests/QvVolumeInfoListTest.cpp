@@ -7,17 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "QvTestCommon.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvVolumeInfo.h"
 #include "QvTestPlatform.h"
 
 namespace {
 using Texts = std::vector<std::string>;
-Texts MountPoints(const QvVolumeInfoList& list) {
-    Texts paths;
-    for (int32_t i = 0; i < list.GetCount(); i++) paths.push_back(list.GetAt(i)->GetMountPointText());
-    return paths;
-}
 void Fill(QvVolumeInfoList& list, const Texts& mountPoints) {
     for (const std::string& path : mountPoints) list.AddNew()->SetMountPointPath(path.c_str());
 }
@@ -26,9 +22,7 @@ std::string Fields(const QvVolumeInfo& v) {
     return std::string(v.typeCode) + "|" + v.volumeGuid + "|" + v.hguid + "|" + v.GetMountPointText() +
            (v.fromSettings ? "|settings" : "");
 }
-struct QvVolumeInfoListMemory : ::testing::Test {
-    void TearDown() override { QvPlatformTest::FailAllocationNumber(0); }
-};
+using QvVolumeInfoListMemory = QvAllocationFailureTest;
 }  // namespace
 
 TEST(QvVolumeInfo, ResetRestoresConstructionValuesAndFixedFieldsKeepWhatFits) {
@@ -75,7 +69,7 @@ TEST_F(QvVolumeInfoListMemory, RemoveAtMovesLaterRecordsDownAndPutsAFreshOneAtTh
     EXPECT_TRUE(list.GetCount() == 4 && list.GetSlot(4) == spare) << "outside the used records nothing moves";
     list.GetAt(0)->SetTypeCode("gm");
     list.RemoveAt(0);
-    EXPECT_EQ((Texts{"B:\\", "C:\\", "D:\\"}), MountPoints(list));
+    EXPECT_EQ((Texts{"B:\\", "C:\\", "D:\\"}), Items(list));
     QvVolumeInfo* fresh = list.GetSlot(3);
     ASSERT_NE(nullptr, fresh);
     EXPECT_TRUE(list.GetAt(1) == third && fresh != third);
@@ -84,7 +78,7 @@ TEST_F(QvVolumeInfoListMemory, RemoveAtMovesLaterRecordsDownAndPutsAFreshOneAtTh
     QvVolumeInfo* removed = list.GetAt(0);
     QvPlatformTest::FailAllocationNumber(1);
     list.RemoveAt(0);
-    EXPECT_EQ((Texts{"C:\\", "D:\\"}), MountPoints(list));
+    EXPECT_EQ((Texts{"C:\\", "D:\\"}), Items(list));
     EXPECT_EQ(removed, list.GetSlot(2));
     EXPECT_EQ("un|||", Fields(*removed));
     empty.RemoveAt(0);
@@ -95,7 +89,7 @@ TEST(QvVolumeInfoList, SortsByMountPointComparingFoldedBytesAsSigned) {
     QvVolumeInfoList list;
     Fill(list, {"D:\\data\\", "C:\\A\\", "c:\\"});
     list.SortByMountPoint();
-    EXPECT_EQ((Texts{"c:\\", "C:\\A\\", "D:\\data\\"}), MountPoints(list));
+    EXPECT_EQ((Texts{"c:\\", "C:\\A\\", "D:\\data\\"}), Items(list));
     // Bytes from 0x80 on sort before ASCII; '[' lies between 'Z' and 'a', so folding decides.
     const struct { const char* a; const char* b; int expected; } cases[] = {
         {"C:\\X\\", "c:\\x\\", 0}, {"Z:", "z:", 0}, {"\xC3\xA9:\\", "a:\\", -1}, {"[", "A", -1}, {"b", "A", 1}};

@@ -1,12 +1,14 @@
 // Test support: the client installation of the configuration-reader tests.
 #include "QvTestInstallation.h"
 
+#include "QvTestCommon.h"
 #include "QvTestLog.h"
 #include "QvTestSystem.h"
 #include "QvTestHooks.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvSystem.h"
+#include "qvbase/QvUiUtil.h"
 #include "QvTestPlatform.h"
 
 namespace {
@@ -16,12 +18,13 @@ const uint64_t kStartFileTime = (1710496800000ULL + 11644473600000ULL) * 10000;
 const int32_t kLogDay = 15;
 const char* const kVelbrookKey = "Software\\Velbrook";
 
-bool WriteInstallDirValue(const std::string& value) {
+}  // namespace
+
+bool QvTestInstallation::WriteInstallDirValue(const std::string& value) {
     return QvTestSystem::WriteRegistryString(QvSystem::kRegistryRootLocalMachine, kVelbrookKey, "installdir", value);
 }
 
-// The module state a fresh process starts with.
-void ForgetModuleState() {
+void QvTestInstallation::ForgetModuleState() {
     QvUiUtilTest::ResetModule();
     ::QvFileTest::ResetTempDirCache();
     QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
@@ -29,8 +32,6 @@ void ForgetModuleState() {
     QvSystemTest::ResetLocaleOverride();
     QvSystemTest::ResetDirectoryCaches();
 }
-
-}  // namespace
 
 void QvTestInstallation::SetUp() {
     // Windows has one registry for the machine: its value is put back in TearDown.
@@ -108,6 +109,21 @@ std::string QvTestInstallation::QuietSettings(const std::string& locale) {
            "<filesetdef filesetname=\"Docs\" extensions=\"txt\" />\n"
            "<do_backup><qvdirfilter dir=\"C:\\Docs\\\" whichfiles=\"smartwatchfilesets\" /></do_backup>\n"
            "<qvvolume qvVolumeGuid=\"v00000000000000000000000000c\" mountPointPath=\"C:\\\" />\n</qvinfo>\n";
+}
+
+std::string QvTestInstallation::LookUp(const char* key) {
+    QvString out("sentinel");
+    GetUtf8InterfaceText(key, &out);
+    return TextOf(out);
+}
+
+std::string QvTestInstallation::SendLogsStatus(uint32_t preset) {
+    uint32_t percent = preset;
+    uint64_t done = preset, total = preset;
+    int32_t errorCode = int32_t(preset);
+    QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
+    return std::to_string(status) + " " + std::to_string(percent) + "% " + std::to_string(done) + "/" +
+           std::to_string(total) + " error " + std::to_string(errorCode);
 }
 
 void QvTestInstallation::PutEnv(const std::string& name, const char* value) {

@@ -19,11 +19,20 @@ public:
     static std::string SendLogsRecord(uint32_t status, uint64_t done, uint64_t total, int32_t errorCode = 0);
     // Settings as the client writes them, complete enough that reading them logs nothing.
     static std::string QuietSettings(const std::string& locale = "default");
+    // The interface text of key, read into a string preset to "sentinel".
+    static std::string LookUp(const char* key);
+    // GetSendLogsStatus's answer as "status percent% done/total error code", each output preset to
+    // preset (so that an output left untouched shows it).
+    static std::string SendLogsStatus(uint32_t preset);
 
 protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The module state a fresh process starts with.
+    static void ForgetModuleState();
+    // Sets the registry value that names the install directory.
+    static bool WriteInstallDirValue(const std::string& value);
     // Rewrites "qvinstall.xml" (no hguid attribute when empty) and forgets the cached directories.
     void WriteInstallConfig(const std::string& dataDirValue, const std::string& hguid = "");
     // The messages (stamp and process id cut off) written since the last call that begin with prefix.
