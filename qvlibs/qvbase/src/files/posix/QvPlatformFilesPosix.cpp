@@ -29,7 +29,6 @@ const mode_t kSharedDirectoryMode = 0777;
 const mode_t kDefaultDirectoryMode = 0777;
 const int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in 1601-based ticks
 
-// The platform path: the same bytes with "/" for every "\". False without memory.
 // A symbolic link is the reparse point; it counts as a directory when its target is one.
 void TakeKind(const char* posixPath, const struct stat& st, bool* isDirectory, bool* isReparsePoint) {
     *isReparsePoint = S_ISLNK(st.st_mode);
