@@ -213,6 +213,44 @@ TEST(QvFileXml, CollectsSnippetsByTextualRules) {
                 Out(QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, "t", &snippets), snippets));
 }
 
+// Walking again into the same vector gives what a new vector gets, snippet for snippet
+// (text, length, capacity), whatever the vector held; the old snippets' blocks are reused
+// where a new snippet fits one, and the rest are destroyed (ASan and valgrind see leaks).
+TEST(QvFileXml, WalkingAgainIntoTheSameVectorGivesWhatANewVectorGets) {
+    const std::string a = "<t a=\"1\"/><t b=\"22\"/><t c=\"333\"/>", longer = "<t a=\"" + std::string(200, 'x') + "\"/>";
+    auto rendering = [](const QvStringVector& v) {
+        std::string out;
+        for (int32_t i = 0; i < v.GetCount(); ++i)
+            out += TextOf(*v.GetAt(i)) + "/" + std::to_string(v.GetAt(i)->GetLength()) + "/" +
+                   std::to_string(v.GetAt(i)->GetCapacity()) + ";";
+        return out;
+    };
+    QvStringVector kept;
+    kept.Add(new QvString("not a snippet"));
+    std::vector<QvString*> before;
+    std::string previous;
+    // Same text; shorter; one snippet much longer, then one more; fewer; none; more again.
+    for (const std::string& text : std::vector<std::string>{a, a, "<t a=\"1\"/><t b=\"2\"/>",
+                                                            longer + "<t d=\"4\"/><t e=\"5\"/>", a, "<t>x</t>", "<u/>",
+                                                            a + a}) {
+        QvString buffer(text.c_str());
+        QvStringVector fresh;
+        const bool found = QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, "t", &fresh);
+        EXPECT_EQ(found, QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, "t", &kept));
+        EXPECT_EQ(rendering(fresh), rendering(kept)) << text;
+        if (text == previous) {
+            EXPECT_TRUE(kept.GetAt(0) == before[0] && kept.GetAt(2) == before[2]) << "the same text reuses every block";
+        }
+        before.clear();
+        for (int32_t i = 0; i < kept.GetCount(); ++i) before.push_back(kept.GetAt(i));
+        previous = text;
+    }
+    // A buffer that is one of the vector's own items is walked before the items go.
+    QvString outer("<o a=\"1\"><t x=\"1\"/><t>y</t></o>");
+    ASSERT_TRUE(QvFile::GetAllXmlSnippetsWithTagNameInXml(&outer, "o", &kept));
+    EXPECT_EQ("+<t x=\"1\"/>|<t>y</t>", Out(QvFile::GetAllXmlSnippetsWithTagNameInXml(kept.GetAt(0), "t", &kept), kept));
+}
+
 TEST_F(QvFileTest, ReadsTheFirstAttributeOccurrenceFromTextOrFileAndDecodesEachReferenceOnce) {
     const struct { const char* text; const char* name; const char* expected; } cases[] = {
         {"<f name=\"a\" filesetname=\"b\"/>", "name", "+a"}, {"<f name=\"a\" filesetname=\"b\"/>", "filesetname", "+b"},

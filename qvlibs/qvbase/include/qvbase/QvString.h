@@ -60,6 +60,11 @@ public:
 
     QvString Mid(int32_t start, int32_t count) const;
     QvString* NewMid(int32_t start, int32_t count) const;
+    // Refilling: makes this string, a heap copy NewMid made, what source->NewMid(start,
+    // count) would make (same text, same capacity), in its own block, when that copy
+    // fits the block and would not leave most of it unused. False, and nothing changes,
+    // otherwise (an empty copy, another kind of string, a copy too large or too small).
+    bool ReuseBlockForMid(const QvString* source, int32_t start, int32_t count);
 
     int32_t Find(int32_t start, const char* needle) const;
     int32_t Find(int32_t start, const QvString* needle) const;

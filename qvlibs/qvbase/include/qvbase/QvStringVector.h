@@ -27,6 +27,12 @@ public:
     int32_t GetCapacity() const { return capacity; }
     // The item at an index below the count; null outside that range.
     QvString* GetAt(int32_t index) const;
+    // Refilling in place: puts item (which the vector then owns) at an index below the
+    // count, destroying the item that was there; does nothing outside that range or for
+    // a null item. Truncate destroys the items from newCount on (nothing when newCount is
+    // negative or not below the count).
+    void ReplaceAt(int32_t index, QvString* item);
+    void Truncate(int32_t newCount);
 
     // Sorts the items with CompareNoCase (quicksort: equal items in unspecified order).
     void SortNoCase();

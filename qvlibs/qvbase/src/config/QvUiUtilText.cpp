@@ -169,7 +169,6 @@ void SetMissingText(const char* key, QvString* out) {
 // Reads key from the first element of the current language, else from the first English
 // element. False, with "ERR_" and the key in out, when neither has it.
 bool LookUpInterfaceText(QvUiTextState& s, const char* locale, const char* key, QvString* out) {
-    s.snippets.Clear();
     s.lang.Set("");
     s.errorText.Set("");
 

@@ -264,16 +264,57 @@ private:
     ForwardSearch lessThans;
 };
 
-// Copies [start, end) of the buffer into a new snippet owned by the vector; an empty copy
-// (a failed allocation) is dropped. Counts the elements found.
-void AppendSnippet(const QvString* buffer, int32_t start, int32_t end, QvStringVector* snippets, int32_t* found) {
-    ++*found;
-    QvString* snippet = buffer->NewMid(start, end - start);
-    if (!snippet)
-        return;
-    if (snippet->GetLength() == 0 || !snippets->Add(snippet))
-        delete snippet;
-}
+// Fills a vector with the snippets of one walk, in order, reusing the snippets it held
+// before: the n-th new snippet is built in the block of the n-th old one when it fits
+// there (reading the same text again into the same vector then allocates nothing per
+// snippet), else it is a new copy that replaces the old one. Old snippets left over go
+// when the walk finishes. A copy that cannot be made is counted as missed.
+class SnippetFill {
+public:
+    SnippetFill(const QvString* source, QvStringVector* target)
+        : buffer(source), snippets(target), spares(target->GetCount()) {}
+
+    void Add(int32_t start, int32_t end) {
+        ++found;
+        if (filled < spares && snippets->GetAt(filled)->ReuseBlockForMid(buffer, start, end - start)) {
+            ++filled;
+            return;
+        }
+        QvString* snippet = buffer->NewMid(start, end - start);
+        if (!snippet)
+            return;
+        if (snippet->GetLength() == 0) {
+            delete snippet;
+            return;
+        }
+        if (filled < spares) {
+            snippets->ReplaceAt(filled++, snippet);
+            return;
+        }
+        if (!snippets->Add(snippet)) {
+            // A failed growth lets go of every item, old and new.
+            delete snippet;
+            spares = 0;
+            filled = snippets->GetCount();
+            return;
+        }
+        ++filled;
+    }
+
+    // Drops the old snippets no new one took the place of; returns how many elements
+    // were found but are not in the vector.
+    int32_t Finish() {
+        snippets->Truncate(filled);
+        return found - snippets->GetCount();
+    }
+
+private:
+    const QvString* buffer;
+    QvStringVector* snippets;
+    int32_t spares;      // items of the previous fill, from index `filled` on
+    int32_t filled = 0;  // items of this fill, at the front
+    int32_t found = 0;
+};
 
 // One reference of the decoding table and the character it stands for. The order is the
 // table's; no reference is a prefix of another, so at most one matches at a position.
@@ -336,10 +377,13 @@ bool GetAllXmlSnippetsWithTagNameInXmlFile(const char* path, const char* tagName
                                            QvStringVector* snippets) {
     if (!snippets)
         return false;
-    snippets->Clear();
+    // The vector keeps its old snippets until the walk can reuse their blocks; a file that
+    // cannot be read leaves it empty.
     QvString content;
-    if (!ReadFileToString(path, &content))
+    if (!ReadFileToString(path, &content)) {
+        snippets->Clear();
         return false;
+    }
     return GetAllXmlSnippetsWithTagNameInXml(&content, tagName, snippets);
 }
 
@@ -350,33 +394,46 @@ bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagNa
 
 bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagName,
                                        QvStringVector* snippets, int32_t* missed) {
-    int32_t found = 0;
     if (missed)
         *missed = 0;
     if (!snippets)
         return false;
-    snippets->Clear();
-    if (!buffer || !tagName || !tagName[0])
+    if (!buffer || !tagName || !tagName[0]) {
+        snippets->Clear();
         return false;
+    }
+    // A buffer that is one of the vector's own items would go with them: walk a copy
+    // (none to be had: the vector is emptied and nothing is found).
+    for (int32_t i = 0; i < snippets->GetCount(); ++i) {
+        if (snippets->GetAt(i) == buffer) {
+            const QvString copy(buffer);
+            if (copy.GetLength() != buffer->GetLength()) {
+                snippets->Clear();
+                return false;
+            }
+            return GetAllXmlSnippetsWithTagNameInXml(&copy, tagName, snippets, missed);
+        }
+    }
     const char* text = buffer->GetText();
     const int32_t length = SearchableLength(buffer);
 
     ElementEnds ends(text, length, tagName);
+    SnippetFill fill(buffer, snippets);
 
     // Elements with attributes first ('<tag '), then elements without ('<tag>'); the two
     // kinds are not merged by position. Each pass resumes after the snippet it copied, so
     // an element nested in one of the same name is part of it, never a snippet of its own.
+    // An element without an end means that no closing tag and no "/>" follow it, so no
+    // later element of the pass can end either: the pass stops there.
     const Pattern withAttributes("<", tagName, " ");
     for (int32_t from = 0;;) {
         const int32_t open = withAttributes.FindIn(text, length, from);
         if (open < 0)
             break;
         const int32_t end = ends.AfterAttributes(open + withAttributes.GetLength());
-        if (end < 0) {
-            from = open + 1;  // unterminated: skipped
-            continue;
-        }
-        AppendSnippet(buffer, open, end, snippets, &found);
+        if (end < 0)
+            break;
+        fill.Add(open, end);
         from = end;
     }
 
@@ -386,17 +443,14 @@ bool GetAllXmlSnippetsWithTagNameInXml(const QvString* buffer, const char* tagNa
         if (open < 0)
             break;
         const int32_t end = ends.AfterContent(open + withoutAttributes.GetLength());
-        if (end < 0) {
-            from = open + 1;
-            continue;
-        }
-        AppendSnippet(buffer, open, end, snippets, &found);
+        if (end < 0)
+            break;
+        fill.Add(open, end);
         from = end;
     }
-    // A failed growth of the vector lets go of everything gathered before, so the count
-    // of what is missing comes from what was found, not from the failed copies alone.
+    const int32_t notStored = fill.Finish();
     if (missed)
-        *missed = found - snippets->GetCount();
+        *missed = notStored;
     return snippets->GetCount() > 0;
 }
 

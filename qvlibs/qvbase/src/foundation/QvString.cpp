@@ -15,6 +15,9 @@ const char kEmptyText[1] = {0};
 
 // Room left over by an assignment that outgrows the buffer.
 const int32_t kAssignmentSlack = 11;
+// A block is reused for a copy that leaves at most a quarter of it, and this many bytes,
+// unused.
+const int32_t kReuseSlack = 64;
 // AppendChar asks for room only when fewer than this many bytes remain free.
 const int32_t kAppendCharReserve = 6;
 // A stepped request fails when this many bytes beyond the length do not fit the maximum.
@@ -435,6 +438,28 @@ QvString* QvString::NewMid(int32_t start, int32_t count) const {
         return nullptr;
     char* text = static_cast<char*>(block) + sizeof(QvString);
     return new (block) QvString(text, blockCapacity, buffer + start, copied, InObjectBlock());
+}
+
+bool QvString::ReuseBlockForMid(const QvString* source, int32_t start, int32_t count) {
+    // While the buffer lies in the object's block, capacity is at most the room that block
+    // has behind the object (growing moves the text out; nothing shrinks the capacity).
+    if (!bufferInObjectBlock || !source || source == this)
+        return false;
+    if (start < 0)
+        start = 0;
+    if (source->length < 1 || count < 1 || start >= source->length)
+        return false;
+    const int32_t copied = count < source->length - start ? count : source->length - start;
+    if (copied > INT32_MAX - kAssignmentSlack)
+        return false;
+    const int32_t needed = ExactCopyCapacity(copied);
+    if (needed > capacity || capacity - needed > needed / 4 + kReuseSlack)
+        return false;
+    memcpy(buffer, source->buffer + start, static_cast<size_t>(copied));
+    buffer[copied] = 0;
+    length = copied;
+    capacity = needed;
+    return true;
 }
 
 int32_t QvString::Find(int32_t start, const char* needle) const {

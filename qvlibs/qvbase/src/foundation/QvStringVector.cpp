@@ -20,12 +20,24 @@ QvStringVector::~QvStringVector() {
     capacity = 0;
 }
 
-void QvStringVector::Clear() {
-    for (int32_t i = 0; i < count; i++) {
+void QvStringVector::Clear() { Truncate(0); }
+
+void QvStringVector::Truncate(int32_t newCount) {
+    if (newCount < 0)
+        return;
+    for (int32_t i = newCount; i < count; i++) {
         delete items[i];
         items[i] = nullptr;
     }
-    count = 0;
+    if (newCount < count)
+        count = newCount;
+}
+
+void QvStringVector::ReplaceAt(int32_t index, QvString* item) {
+    if (index < 0 || index >= count || item == nullptr || item == items[index])
+        return;
+    delete items[index];
+    items[index] = item;
 }
 
 void QvStringVector::DropSlots() {
