@@ -10,6 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "QvTestInstallation.h"
 #include "QvTestLog.h"
 #include "QvTestHooks.h"
@@ -24,10 +31,16 @@ const int64_t kMar1 = kJan1 + 60 * kDay;
 
 void SetClock(int64_t millis) { QvPlatformTest::SetFakeFileTime(uint64_t(millis + 11644473600000LL) * 10000); }
 
-// The front of every line written at 2024-03-05 08:09:10.
-std::string Prefix() {
+// The front of every line written at 2024-03-05 08:09:10 by the process `id` (by default
+// this one, as the system reports it).
+std::string Prefix(int id = 0) {
+#ifdef _WIN32
+    const int self = int(::GetCurrentProcessId());
+#else
+    const int self = int(getpid());
+#endif
     char text[64];
-    snprintf(text, sizeof text, "2024-03-05 08:09:10 %10d - ", int(QvPlatform::GetCurrentProcessId()));
+    snprintf(text, sizeof text, "2024-03-05 08:09:10 %10d - ", id ? id : self);
     return text;
 }
 
@@ -93,6 +106,23 @@ TEST_F(QvLogWriter, WritesStampProcessIdAndMessageByteForByte) {
     expected += p + "QvLogTest.cpp:" + std::to_string(line) + " [QvLogSample::ReportError()] ERROR:\tcode 7, failed\n";
     EXPECT_EQ(expected, ReadDay(5));
 }
+
+#ifndef _WIN32
+// POSIX only: Windows processes are not forked. The id the writer remembers is the
+// parent's; a forked child must write its own.
+TEST_F(QvLogWriter, AForkedChildWritesItsOwnProcessId) {
+    WriteLogText("parent");
+    const pid_t child = fork();
+    if (child == 0) {
+        WriteLogText("child");
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status));
+    WriteLogText("parent");
+    EXPECT_EQ(Prefix() + "parent\n" + Prefix(int(child)) + "child\n" + Prefix() + "parent\n", ReadDay(5));
+}
+#endif
 
 TEST_F(QvLogWriter, ChoosesTheFileByTheUtcDayOfMonth) {
     PutEnv("TZ", "XYZ-14");  // 14 hours east of UTC the last millisecond of the 4th is already the 5th

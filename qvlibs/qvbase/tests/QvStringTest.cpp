@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,6 +90,13 @@ TEST(QvString, AssignsFormatsAndMovesText) {
     EXPECT_STREQ("0123456789abc0123456789abcabc0123456789abc", own.GetText());
     own.Set(own.GetText() + 10), own.Insert(1, own.GetText() + 16);
     EXPECT_STREQ("aabc0123456789abcbc0123456789abcabc0123456789abc", own.GetText());
+    // Within the room left: a text from inside the string, and one from the unused room
+    // past its terminator, which the new terminator must not cut.
+    QvString room("abcdef");
+    room.Append(room.GetText() + 3);
+    memcpy(room.GetBuffer() + 11, "xyz", 4);
+    room.Append(room.GetText() + 11);
+    EXPECT_EQ("abcdefdefxyz/12/15", State(room));
     s.Format("%s=%d;%I64d", "n", -5, static_cast<long long>(-1234567890123456789LL));
     EXPECT_STREQ("n=-5;-1234567890123456789", s.GetText());
     s.Set("x"), s.AppendInt(-5), s.AppendInt64(4294967296LL * 3 + 7), s.AppendInt64(INT64_MIN);

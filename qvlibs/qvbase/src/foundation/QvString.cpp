@@ -300,14 +300,24 @@ void QvString::AppendGrowing(const char* bytes, int32_t count) {
 
 // The most frequent call of the program: text that fits in the room left is measured,
 // copied and terminated without a further call.
+// The copy comes last, so that it can be the function's final call; the terminator it
+// lands behind is written first. That order is safe unless the text lies in the unused
+// room past this string's terminator, where the new terminator could cut it.
 void QvString::Append(const char* text) {
     if (!text)
         return;
     const size_t count = strlen(text);
     if (count < static_cast<size_t>(capacity - length)) {
-        memmove(buffer + length, text, count);
+        char* end = buffer + length;
+        if (text > end && text < buffer + capacity) {
+            memmove(end, text, count);
+            length += static_cast<int32_t>(count);
+            buffer[length] = 0;
+            return;
+        }
         length += static_cast<int32_t>(count);
-        buffer[length] = 0;
+        end[count] = 0;
+        memcpy(end, text, count);
         return;
     }
     if (count <= static_cast<size_t>(INT32_MAX))

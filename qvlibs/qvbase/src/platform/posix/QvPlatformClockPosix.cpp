@@ -1,14 +1,21 @@
 // POSIX backend of the clock seam: clock_gettime(CLOCK_REALTIME) expressed as Windows file
-// time, gmtime_r for the calendar fields, nanosleep, getpid.
+// time, gmtime_r for the calendar fields, nanosleep, getpid (remembered: every log line
+// carries it, and glibc makes each call a system call).
 #include "platform/QvPlatformClock.h"
 
+#include <atomic>
 #include <ctime>
 #include <cerrno>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
 const uint64_t kTicksPerSecond = 10000000;
 const uint64_t kEpochDifferenceSeconds = 11644473600ULL;  // 1601-01-01 to 1970-01-01
+
+// The process id once asked for; 0 until then, and again in the child of a fork.
+std::atomic<uint32_t> rememberedProcessId{0};
+void ForgetProcessId() { rememberedProcessId.store(0, std::memory_order_relaxed); }
 }  // namespace
 
 namespace QvPlatform {
@@ -46,5 +53,14 @@ void NativeSleep(uint32_t ms) {
     }
 }
 
-uint32_t GetCurrentProcessId() { return uint32_t(getpid()); }
+uint32_t GetCurrentProcessId() {
+    uint32_t id = rememberedProcessId.load(std::memory_order_relaxed);
+    if (id == 0) {
+        static const bool forgottenOnFork = pthread_atfork(nullptr, nullptr, ForgetProcessId) == 0;
+        id = uint32_t(getpid());
+        if (forgottenOnFork)
+            rememberedProcessId.store(id, std::memory_order_relaxed);
+    }
+    return id;
+}
 }  // namespace QvPlatform
