@@ -57,8 +57,12 @@ public:
 private:
     struct Node;
 
-    Node* FindNode(const char* key, int32_t length, uint32_t bucket) const;
-    Node* NewNode(const char* key, int32_t length);
+    // The node of key in the chain its hash picks, or null.
+    Node* FindNode(const char* key, int32_t length, uint32_t hash) const;
+    // A node holding key, from the pool or the heap, its value not yet set; null when
+    // no memory can be had.
+    Node* NewNode(const char* key, int32_t length, uint32_t hash);
+    Node* NewNodeStorage(const char* key, int32_t length);
     static void ReleaseNothing(int32_t value);
     static void FreeHeapNode(Node* node);
 

@@ -14,29 +14,41 @@ struct QvHashTable::Node {
     char* key;             // NUL-terminated copy of the key
     Node* next;            // next node of the bucket's chain
     int32_t value;         // always 1 here: the key's presence is what matters
-    int32_t storageKind;   // kStoredInPool or kStoredOnHeap
+    uint16_t storageKind;  // kStoredInPool or kStoredOnHeap
+    uint16_t hashTag;      // the top 16 bits of the key's hash: a chain walk reads the
+                           // key's bytes only where the tags agree
 };
 #pragma pack(pop)
 
 namespace {
-const int32_t kStoredOnHeap = 0;
-const int32_t kStoredInPool = 1;
+const uint16_t kStoredOnHeap = 0;
+const uint16_t kStoredInPool = 1;
 const uint32_t kCrc32Polynomial = 0xEDB88320u;
 
-// Built on first use, shared by every table of the process.
-const uint32_t* Crc32Table() {
-    static const struct Table {
-        uint32_t entries[256];
-        Table() {
-            for (uint32_t i = 0; i < 256; i++) {
-                uint32_t crc = i;
-                for (int bit = 0; bit < 8; bit++)
-                    crc = (crc & 1) ? (crc >> 1) ^ kCrc32Polynomial : crc >> 1;
-                entries[i] = crc;
-            }
+uint16_t HashTag(uint32_t hash) { return static_cast<uint16_t>(hash >> 16); }
+
+// Built on first use, shared by every table of the process. entries[0] is the classic
+// byte table; entries[k][b] is the CRC of byte b followed by k zero bytes, so that four
+// bytes are folded in with four independent lookups (slicing by four).
+struct Crc32Tables {
+    uint32_t entries[4][256];
+    Crc32Tables() {
+        for (uint32_t i = 0; i < 256; i++) {
+            uint32_t crc = i;
+            for (int bit = 0; bit < 8; bit++)
+                crc = (crc & 1) ? (crc >> 1) ^ kCrc32Polynomial : crc >> 1;
+            entries[0][i] = crc;
         }
-    } table;
-    return table.entries;
+        for (int k = 1; k < 4; k++) {
+            for (uint32_t i = 0; i < 256; i++)
+                entries[k][i] = (entries[k - 1][i] >> 8) ^ entries[0][entries[k - 1][i] & 0xFF];
+        }
+    }
+};
+
+const Crc32Tables& Crc32() {
+    static const Crc32Tables tables;
+    return tables;
 }
 
 // Key text of length bytes, never reading past a NUL of the source.
@@ -80,10 +92,18 @@ uint32_t QvHashTable::HashKey(const char* key, int32_t length) {
     uint32_t crc = 0xFFFFFFFFu;
     if (key == nullptr || length < 1)
         return crc;
-    const uint32_t* table = Crc32Table();
+    const uint32_t(*table)[256] = Crc32().entries;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(key);
-    for (int32_t i = 0; i < length; i++)
-        crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    int32_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        // The four bytes in the order they are fed in, lowest first, whatever the byte order.
+        crc ^= uint32_t(bytes[i]) | uint32_t(bytes[i + 1]) << 8 | uint32_t(bytes[i + 2]) << 16 |
+               uint32_t(bytes[i + 3]) << 24;
+        crc = table[3][crc & 0xFF] ^ table[2][(crc >> 8) & 0xFF] ^ table[1][(crc >> 16) & 0xFF] ^
+              table[0][crc >> 24];
+    }
+    for (; i < length; i++)
+        crc = table[0][(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
     return crc;
 }
 
@@ -165,15 +185,23 @@ void QvHashTable::SetReleaseValue(ReleaseValueFunction function) {
     releaseValue = function != nullptr ? function : ReleaseNothing;
 }
 
-QvHashTable::Node* QvHashTable::FindNode(const char* key, int32_t length, uint32_t bucket) const {
-    for (Node* node = buckets[bucket]; node != nullptr; node = node->next) {
-        if (KeyMatches(node->key, key, length))
+QvHashTable::Node* QvHashTable::FindNode(const char* key, int32_t length, uint32_t hash) const {
+    const uint16_t tag = HashTag(hash);
+    for (Node* node = buckets[hash % static_cast<uint32_t>(bucketCount)]; node != nullptr; node = node->next) {
+        if (node->hashTag == tag && KeyMatches(node->key, key, length))
             return node;
     }
     return nullptr;
 }
 
-QvHashTable::Node* QvHashTable::NewNode(const char* key, int32_t length) {
+QvHashTable::Node* QvHashTable::NewNode(const char* key, int32_t length, uint32_t hash) {
+    Node* node = NewNodeStorage(key, length);
+    if (node != nullptr)
+        node->hashTag = HashTag(hash);
+    return node;
+}
+
+QvHashTable::Node* QvHashTable::NewNodeStorage(const char* key, int32_t length) {
     size_t textLength = KeyTextLength(key, length);
     int64_t entrySize = (static_cast<int64_t>(sizeof(Node)) + length + 1 + 3) & ~static_cast<int64_t>(3);
     if (static_cast<int64_t>(poolUsed) + entrySize + kPoolReserve <= poolSize) {
@@ -208,15 +236,16 @@ void QvHashTable::Insert(const char* key, int32_t length) {
         key = "";
         length = 0;
     }
-    uint32_t bucket = HashKey(key, length) % static_cast<uint32_t>(bucketCount);
-    Node* existing = FindNode(key, length, bucket);
+    const uint32_t hash = HashKey(key, length);
+    Node* existing = FindNode(key, length, hash);
     if (existing != nullptr) {
         if (existing->value != 0)
             releaseValue(existing->value);
         existing->value = 1;
         return;
     }
-    Node* node = NewNode(key, length);
+    const uint32_t bucket = hash % static_cast<uint32_t>(bucketCount);
+    Node* node = NewNode(key, length, hash);
     if (node == nullptr)
         return;
     node->value = 1;
@@ -235,8 +264,7 @@ bool QvHashTable::Contains(const char* key, int32_t length) const {
         key = "";
         length = 0;
     }
-    uint32_t bucket = HashKey(key, length) % static_cast<uint32_t>(bucketCount);
-    return FindNode(key, length, bucket) != nullptr;
+    return FindNode(key, length, HashKey(key, length)) != nullptr;
 }
 
 void QvHashTable::FreeHeapNode(Node* node) {

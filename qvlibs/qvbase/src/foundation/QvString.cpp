@@ -209,6 +209,12 @@ bool QvString::EnsureCapacity(int32_t n, bool stepped) {
             memcpy(grown, buffer, static_cast<size_t>(length));
             bufferInObjectBlock = false;
         }
+    } else if (length == 0) {
+        // Nothing to keep: a new block costs less than a reallocation, which may copy and
+        // (in glibc) takes the allocator's slow path.
+        grown = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(newCapacity)));
+        if (grown)
+            QvPlatform::Free(buffer);
     } else {
         grown = static_cast<char*>(QvPlatform::Realloc(buffer, static_cast<size_t>(newCapacity)));
     }

@@ -411,14 +411,18 @@ bool QvUtf16String::EnsureCapacity(int32_t n) {
         newCapacity = need + 100000;
     if (newCapacity > INT32_MAX)
         return false;  // beyond what the capacity field can record; nothing changes
-    void* grown = buffer ? QvPlatform::Realloc(buffer, size_t(newCapacity))
-                         : QvPlatform::Malloc(size_t(newCapacity));
+    // A string with nothing to keep gets a new block: cheaper than a reallocation, which
+    // may copy and (in glibc) takes the allocator's slow path.
+    const bool empty = !buffer || length == 0;
+    void* grown = empty ? QvPlatform::Malloc(size_t(newCapacity)) : QvPlatform::Realloc(buffer, size_t(newCapacity));
     if (!grown) {
         DropBuffer();
         return false;
     }
-    if (!buffer)
+    if (empty) {
+        QvPlatform::Free(buffer);
         static_cast<char16_t*>(grown)[0] = 0;
+    }
     buffer = static_cast<char16_t*>(grown);
     capacity = int32_t(newCapacity);
     return true;
