@@ -96,9 +96,13 @@ uint32_t QvHashTable::HashKey(const char* key, int32_t length) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(key);
     int32_t i = 0;
     for (; i + 4 <= length; i += 4) {
-        // The four bytes in the order they are fed in, lowest first, whatever the byte order.
-        crc ^= uint32_t(bytes[i]) | uint32_t(bytes[i + 1]) << 8 | uint32_t(bytes[i + 2]) << 16 |
-               uint32_t(bytes[i + 3]) << 24;
+        // The four bytes in the order they are fed in, the first one lowest.
+        uint32_t word;
+        memcpy(&word, bytes + i, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        word = __builtin_bswap32(word);
+#endif
+        crc ^= word;
         crc = table[3][crc & 0xFF] ^ table[2][(crc >> 8) & 0xFF] ^ table[1][(crc >> 16) & 0xFF] ^
               table[0][crc >> 24];
     }

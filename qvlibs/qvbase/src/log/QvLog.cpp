@@ -32,6 +32,7 @@ const char kZipFileExtension[] = ".zip";
 const int32_t kExtensionLength = 4;
 
 using QvLogPrivate::Log;
+using QvLogPrivate::LogState;
 
 int32_t FindLastChar(const QvString* text, char c) {
     const char* bytes = text->GetText();
@@ -72,12 +73,13 @@ void RemoveDayFiles(int32_t day) {
 // A file for day k is appended to again next month; delete the files of the coming days
 // before that happens. Runs under the log lock.
 void CleanUpComingDays(int32_t today, int64_t now) {
-    int64_t sinceLast = now - Log().lastCleanupMillis;
+    LogState& log = Log();
+    int64_t sinceLast = now - log.lastCleanupMillis;
     if (sinceLast < 0)
         sinceLast = -sinceLast;
     if (sinceLast <= kCleanupIntervalMillis)
         return;
-    Log().lastCleanupMillis = now;
+    log.lastCleanupMillis = now;
     for (int32_t day = today + kCleanupFirstDayAhead; day <= today + kCleanupLastDayAhead; ++day)
         RemoveDayFiles(day);
     if (today > kCleanupMonthEndAfterDay) {
@@ -94,10 +96,11 @@ bool IsSeparatorChar(char c) { return c == '\\' || c == '/'; }
 // files there. No line is written and nothing is cleaned up through such a link. The
 // data directory itself may be a link: it is chosen by administrators. Runs under the lock.
 bool LogDirectoryPassesThroughLink() {
-    const QvString& directory = Log().directory;  // ends in a separator
+    LogState& log = Log();
+    const QvString& directory = log.directory;  // ends in a separator
     const char* text = directory.GetText();
-    QvString& folder = Log().linkCheckFolder;
-    for (int32_t i = Log().linkCheckFrom; i < directory.GetLength(); ++i) {
+    QvString& folder = log.linkCheckFolder;
+    for (int32_t i = log.linkCheckFrom; i < directory.GetLength(); ++i) {
         if (!IsSeparatorChar(text[i]) || i == 0 || IsSeparatorChar(text[i - 1]))
             continue;
         folder.Set(text, i);
@@ -183,7 +186,26 @@ void GetLogFilePath(int32_t day, QvString* output) {
     output->Append(kLogFileExtension);
 }
 
+namespace {
+// Forms "stamp processText - message" and a line feed (unless the message ends with one)
+// in line, with room made once for lineLength bytes, and appends it to the file at path.
+void AppendLine(const char* path, const char* stamp, const char* processText, const QvString* message,
+                int64_t lineLength, QvString* line) {
+    line->Set(stamp);
+    if (lineLength <= INT32_MAX)
+        line->EnsureCapacity(static_cast<int32_t>(lineLength), true);
+    line->Append(processText);
+    line->Append(" - ");
+    line->Append(message);
+    const int32_t messageLength = message->GetLength();
+    if (messageLength == 0 || message->GetText()[messageLength - 1] != '\n')
+        line->AppendChar('\n');
+    QvFile::AppendToFile(path, line);
+}
+}  // namespace
+
 void WriteLogLine(const QvString* message) {
+    LogState& log = Log();
     int64_t now = GetCurrentTimeMillis();
     uint32_t processId = QvPlatform::GetCurrentProcessId();
     if (!message)
@@ -191,38 +213,39 @@ void WriteLogLine(const QvString* message) {
 
     // One line is formed and appended whole under the lock, so lines of several threads
     // never mix and the cleanup runs for one of them at a time.
-    std::lock_guard<std::recursive_mutex> guard(Log().lock);
-    if (!Log().directorySet)
+    std::lock_guard<std::recursive_mutex> guard(log.lock);
+    if (!log.directorySet)
         return;
     char stamp[kQvTimeTextBufferSize];
     FormatTimeMillis(stamp, now);
-    QvString line(stamp);
     // Characters 9 and 10 of "YYYY-MM-DD HH:MM:SS" are the day of the month.
-    int32_t today = line.Mid(8, 2).ToInt(1);
+    const int32_t stampLength = static_cast<int32_t>(strlen(stamp));
+    log.dayText.Set(stamp + (stampLength < 8 ? stampLength : 8), stampLength > 9 ? 2 : stampLength > 8 ? 1 : 0);
+    const int32_t today = log.dayText.ToInt(1);
 
     if (LogDirectoryPassesThroughLink())
         return;
     // Formed again after a failed allocation left it empty.
-    if (Log().dayOfPath != today || Log().dayPath.GetLength() == 0) {
-        GetLogFilePath(today, &Log().dayPath);
-        Log().dayOfPath = today;
+    if (log.dayOfPath != today || log.dayPath.GetLength() == 0) {
+        GetLogFilePath(today, &log.dayPath);
+        log.dayOfPath = today;
     }
-    const QvString& path = Log().dayPath;
+    const QvString& path = log.dayPath;
 
-    // The process id right-aligned in ten columns after a blank, as " %10d" writes it.
-    char processText[24];
-    QvPlatform::FormatTextInto(processText, sizeof processText, " %10d", int(processId));
-    int32_t messageLength = message->GetLength();
-    // Room for the whole line at once: one reallocation instead of one per piece.
-    const int64_t lineLength = int64_t(line.GetLength()) + int64_t(strlen(processText)) + 3 + messageLength + 1;
-    if (lineLength <= INT32_MAX)
-        line.EnsureCapacity(static_cast<int32_t>(lineLength), true);
-    line.Append(processText);
-    line.Append(" - ");
-    line.Append(message);
-    if (messageLength == 0 || message->GetText()[messageLength - 1] != '\n')
-        line.AppendChar('\n');
-    QvFile::AppendToFile(path.GetText(), &line);
+    // The process id right-aligned in ten columns after a blank, as " %10d" writes it;
+    // formatted again only when the id changes.
+    if (log.processIdOfText != processId || log.processText[0] == 0) {
+        QvPlatform::FormatTextInto(log.processText, sizeof log.processText, " %10d", int(processId));
+        log.processIdOfText = processId;
+    }
+    const int64_t lineLength =
+        int64_t(stampLength) + int64_t(strlen(log.processText)) + 3 + message->GetLength() + 1;
+    if (lineLength <= QvLogPrivate::kKeptLineCapacity) {
+        AppendLine(path.GetText(), stamp, log.processText, message, lineLength, &log.line);
+    } else {
+        QvString ownLine;
+        AppendLine(path.GetText(), stamp, log.processText, message, lineLength, &ownLine);
+    }
 
     CleanUpComingDays(today, now);
 }

@@ -23,7 +23,16 @@ struct LogState {
     int32_t dayOfPath = -1;
     QvString dayPath;
     int64_t lastCleanupMillis = 0;
+    // Reused by every line, so that a line takes no allocation of its own: the day of the
+    // month as text, the line itself (up to kKeptLineCapacity bytes; a longer line is
+    // built in a string of its own), and the process id as " %10d" writes it.
+    QvString dayText;
+    QvString line;
+    uint32_t processIdOfText = 0;
+    char processText[24] = {0};
 };
+// Lines up to this size are built in LogState::line.
+const int32_t kKeptLineCapacity = 4096;
 LogState& Log();
 
 }  // namespace QvLogPrivate

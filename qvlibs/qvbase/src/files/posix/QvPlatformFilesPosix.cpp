@@ -56,8 +56,10 @@ public:
         }
         if (!text)
             return;
-        for (size_t i = 0; i <= length; ++i)
-            text[i] = path[i] == '\\' ? '/' : path[i];
+        memcpy(text, path, length + 1);
+        for (char* slash = static_cast<char*>(memchr(text, '\\', length)); slash;
+             slash = static_cast<char*>(memchr(slash + 1, '\\', length - size_t(slash + 1 - text))))
+            *slash = '/';
     }
     PosixPath(const PosixPath&) = delete;
     PosixPath& operator=(const PosixPath&) = delete;
