@@ -26,10 +26,22 @@ extern const QvMemoryMethods kCMemoryMethods;
 // Installs methods (the C allocator's again when given kCMemoryMethods).
 void InstallMemoryMethods(const QvMemoryMethods& methods);
 
-inline void* Malloc(size_t size) { return memoryMethodsReplaced ? memoryMethods.malloc(size) : std::malloc(size); }
-inline void* Realloc(void* block, size_t size) {
-    return memoryMethodsReplaced ? memoryMethods.realloc(block, size) : std::realloc(block, size);
+// The replaced methods are the unlikely way, laid out apart, so that the usual one is a
+// compare and a branch not taken before the direct call.
+inline void* Malloc(size_t size) {
+    if (__builtin_expect(memoryMethodsReplaced, false))
+        return memoryMethods.malloc(size);
+    return std::malloc(size);
 }
-inline void Free(void* block) { memoryMethodsReplaced ? memoryMethods.free(block) : std::free(block); }
+inline void* Realloc(void* block, size_t size) {
+    if (__builtin_expect(memoryMethodsReplaced, false))
+        return memoryMethods.realloc(block, size);
+    return std::realloc(block, size);
+}
+inline void Free(void* block) {
+    if (__builtin_expect(memoryMethodsReplaced, false))
+        return memoryMethods.free(block);
+    std::free(block);
+}
 
 }  // namespace QvPlatform
