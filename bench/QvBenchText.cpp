@@ -3,7 +3,8 @@
 // destination kept across iterations; "qvbase-fresh" builds a new destination string per
 // text, as each wide platform call of the library does (for long texts this is the path
 // through the work block: a kept destination with room for the worst case is written
-// directly).
+// directly); for the short paths, "pair/.../fresh" times it against ICU converting into a
+// new block per text.
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 #include <unicode/ustring.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "QvBenchData.h"
+#include "QvBenchPaired.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
 
@@ -150,6 +152,57 @@ void ToUtf8Icu(benchmark::State& state, InputsOf of) {
     state.SetBytesProcessed(int64_t(state.iterations() * in.bytes));
 }
 
+// A new destination per text against ICU writing into a new block per text, sized for the
+// longest result: both sides pay the allocator for every text. Measured in alternating
+// turns (QvBenchPaired.h).
+void ToUtf16FreshPair(benchmark::State& state, InputsOf of) {
+    const Inputs& in = of();
+    QvBenchPaired::Run(
+        state, 1,
+        [&] {
+            for (const auto& text : in.narrow) {
+                QvUtf16String out;
+                QvUtf16String::ConvertUtf8QvStringToUtf16(text.get(), &out, nullptr);
+                benchmark::DoNotOptimize(out.GetText());
+            }
+        },
+        [&] {
+            for (const std::string& text : in.utf8) {
+                UChar* out = static_cast<UChar*>(malloc((text.size() + 1) * sizeof(UChar)));
+                UErrorCode status = U_ZERO_ERROR;
+                int32_t units = 0;
+                u_strFromUTF8(out, int32_t(text.size() + 1), &units, text.data(), int32_t(text.size()), &status);
+                benchmark::DoNotOptimize(out);
+                free(out);
+            }
+        });
+}
+
+void ToUtf8FreshPair(benchmark::State& state, InputsOf of) {
+    const Inputs& in = of();
+    QvBenchPaired::Run(
+        state, 1,
+        [&] {
+            for (const auto& text : in.wide) {
+                QvString out;
+                QvUtf16String::ConvertUtf16QvStringToUtf8(text.get(), &out, nullptr);
+                benchmark::DoNotOptimize(out.GetText());
+            }
+        },
+        [&] {
+            for (const auto& text : in.wide) {
+                const size_t size = size_t(text->GetUnitCount()) * 3 + 1;
+                char* out = static_cast<char*>(malloc(size));
+                UErrorCode status = U_ZERO_ERROR;
+                int32_t bytes = 0;
+                u_strToUTF8(out, int32_t(size), &bytes, reinterpret_cast<const UChar*>(text->GetText()),
+                            text->GetUnitCount(), &status);
+                benchmark::DoNotOptimize(out);
+                free(out);
+            }
+        });
+}
+
 void ToUtf8Iconv(benchmark::State& state, InputsOf of) {
     const Inputs& in = of();
     std::vector<char> out(in.maxUnits * 3 + 1);
@@ -186,6 +239,8 @@ const struct Registration {
             benchmark::RegisterBenchmark((to8 + "icu").c_str(), ToUtf8Icu, input.of);
             benchmark::RegisterBenchmark((to8 + "iconv").c_str(), ToUtf8Iconv, input.of);
         }
+        benchmark::RegisterBenchmark("pair/utf8to16/paths10000/fresh", ToUtf16FreshPair, Paths);
+        benchmark::RegisterBenchmark("pair/utf16to8/paths10000/fresh", ToUtf8FreshPair, Paths);
     }
 } registration;
 

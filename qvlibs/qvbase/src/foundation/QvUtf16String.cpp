@@ -81,21 +81,19 @@ inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
 }
 
-const int64_t kUnitBlock = 8;
+const int64_t kUnitBlock = 16;
 
-// True when the 8 units at p are all in 0x01..0x7F (ASCII, and no terminating 0).
-inline bool IsNonZeroAsciiUnits(const char16_t* p) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i high = _mm_and_si128(units, _mm_set1_epi16(int16_t(0xFF80)));
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(high, zero)) == 0xFFFF &&
-           _mm_movemask_epi8(_mm_cmpeq_epi16(units, zero)) == 0;
-}
-
-// Narrows 8 units that IsNonZeroAsciiUnits accepted to 8 bytes.
-inline void NarrowAsciiUnits(const char16_t* p, uint8_t* out) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+// Narrows the 16 units at p to 16 bytes at out when all of them are in 0x01..0x7F (ASCII,
+// and no terminating 0); false otherwise (out may then have been written). Packing
+// saturates: a unit above 0xFF becomes 0xFF and one from 0x8000 up becomes 0, so the bytes
+// show every unit that is not ASCII as a high bit or a zero.
+inline bool NarrowAsciiBlock(const char16_t* p, uint8_t* out) {
+    const __m128i packed = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)));
+    if (_mm_movemask_epi8(packed) | _mm_movemask_epi8(_mm_cmpeq_epi8(packed, _mm_setzero_si128())))
+        return false;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
+    return true;
 }
 #else
 const int64_t kAsciiBlock = 8;
@@ -113,16 +111,15 @@ inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
 
 const int64_t kUnitBlock = 4;
 
-inline bool IsNonZeroAsciiUnits(const char16_t* p) {
+inline bool NarrowAsciiBlock(const char16_t* p, uint8_t* out) {
     uint64_t block;
     std::memcpy(&block, p, sizeof block);
     const uint64_t zeroUnits = (block - 0x0001000100010001ull) & ~block & 0x8000800080008000ull;
-    return (block & 0xFF80FF80FF80FF80ull) == 0 && zeroUnits == 0;
-}
-
-inline void NarrowAsciiUnits(const char16_t* p, uint8_t* out) {
+    if ((block & 0xFF80FF80FF80FF80ull) != 0 || zeroUnits != 0)
+        return false;
     for (int k = 0; k < 4; ++k)
         out[k] = uint8_t(p[k]);
+    return true;
 }
 #endif
 
@@ -235,8 +232,7 @@ int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, i
     const int64_t limit = QvUtf16String::kMaxUtf8Bytes;
     int64_t i = 0;
     for (;;) {
-        while (i + kUnitBlock <= count && (!kBounded || out - start <= limit) && IsNonZeroAsciiUnits(units + i)) {
-            NarrowAsciiUnits(units + i, out);
+        while (i + kUnitBlock <= count && (!kBounded || out - start <= limit) && NarrowAsciiBlock(units + i, out)) {
             i += kUnitBlock;
             out += kUnitBlock;
         }
