@@ -83,17 +83,18 @@ inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
 
 const int64_t kUnitBlock = 16;
 
-// Narrows the 16 units at p to 16 bytes at out when all of them are in 0x01..0x7F (ASCII,
-// and no terminating 0); false otherwise (out may then have been written). Packing
-// saturates: a unit above 0xFF becomes 0xFF and one from 0x8000 up becomes 0, so the bytes
-// show every unit that is not ASCII as a high bit or a zero.
-inline bool NarrowAsciiBlock(const char16_t* p, uint8_t* out) {
+// Narrows the units at p, up to 16 of them, as long as they are in 0x01..0x7F (ASCII, and
+// no terminating 0), and returns how many it narrowed; 16 bytes are written at out in any
+// case (the caller keeps room for them). Packing saturates: a unit above 0xFF becomes 0xFF
+// and one from 0x8000 up becomes 0, so the bytes show every unit that is not ASCII as a
+// high bit or a zero, and the first such byte is where the ASCII ends.
+inline int64_t NarrowAsciiPrefix(const char16_t* p, uint8_t* out) {
     const __m128i packed = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)));
-    if (_mm_movemask_epi8(packed) | _mm_movemask_epi8(_mm_cmpeq_epi8(packed, _mm_setzero_si128())))
-        return false;
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
-    return true;
+    const unsigned notAscii = unsigned(_mm_movemask_epi8(packed)) |
+                              unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(packed, _mm_setzero_si128())));
+    return notAscii ? __builtin_ctz(notAscii) : 16;
 }
 #else
 const int64_t kAsciiBlock = 8;
@@ -111,15 +112,13 @@ inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
 
 const int64_t kUnitBlock = 4;
 
-inline bool NarrowAsciiBlock(const char16_t* p, uint8_t* out) {
-    uint64_t block;
-    std::memcpy(&block, p, sizeof block);
-    const uint64_t zeroUnits = (block - 0x0001000100010001ull) & ~block & 0x8000800080008000ull;
-    if ((block & 0xFF80FF80FF80FF80ull) != 0 || zeroUnits != 0)
-        return false;
-    for (int k = 0; k < 4; ++k)
-        out[k] = uint8_t(p[k]);
-    return true;
+inline int64_t NarrowAsciiPrefix(const char16_t* p, uint8_t* out) {
+    int64_t n = 0;
+    while (n < kUnitBlock && p[n] >= 0x01 && p[n] <= 0x7F) {
+        out[n] = uint8_t(p[n]);
+        ++n;
+    }
+    return n;
 }
 #endif
 
@@ -232,9 +231,12 @@ int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, i
     const int64_t limit = QvUtf16String::kMaxUtf8Bytes;
     int64_t i = 0;
     for (;;) {
-        while (i + kUnitBlock <= count && (!kBounded || out - start <= limit) && NarrowAsciiBlock(units + i, out)) {
-            i += kUnitBlock;
-            out += kUnitBlock;
+        while (i + kUnitBlock <= count && (!kBounded || out - start <= limit)) {
+            const int64_t narrowed = NarrowAsciiPrefix(units + i, out);
+            i += narrowed;
+            out += narrowed;
+            if (narrowed < kUnitBlock)
+                break;
         }
         if (kBounded && out - start > limit)
             return -1;
