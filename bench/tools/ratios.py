@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Turns the JSON of QvBench (with repetitions) into one table: medians of the CPU time
-of each benchmark, then ours divided by the peer of the same run, and the goals.
+"""Turns the JSON of QvBench (with repetitions) into one table: for contenders measured in
+turns within one benchmark, the median of each one's time per item and ours divided by the
+peer's; for the settings reads, the median CPU time; and the goals.
 
   ratios.py [--check] RESULTS.json
 
@@ -15,23 +16,25 @@ def load(path):
             data = json.load(f)
     except (OSError, ValueError) as e:
         sys.exit("ratios.py: no benchmark results in %s (%s)" % (path, e))
-    medians, counters = {}, {}
+    medians, groups = {}, {}
     for b in data.get("benchmarks", []):
         if b.get("aggregate_name") != "median":
             continue
         name = b["run_name"]
         scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
         medians[name] = b["cpu_time"] * scale  # seconds per iteration
-        if "ratio" in b:  # a pair: seconds per item of each side, and their ratio
-            counters[name] = {key: b[key] for key in ("ours", "peer", "ratio")}
-    return data.get("context", {}), medians, counters
+        # Contenders measured in turns (QvBenchPaired.h): seconds per item of each.
+        contenders = {key[2:]: value for key, value in b.items() if key.startswith("s/")}
+        if contenders:
+            groups[name] = contenders
+    return data.get("context", {}), medians, groups
 
 
 def main():
     args = sys.argv[1:]
     check = "--check" in args
     args = [a for a in args if a != "--check"]
-    context, m, counters = load(args[0])
+    context, m, groups = load(args[0])
     if not m:
         sys.exit("ratios.py: no benchmark results in %s" % args[0])
     rows = []  # (measure, ours, peer, ratio text, goal, met)
@@ -39,67 +42,50 @@ def main():
     def t(name):
         return m.get(name)
 
-    def ratio_row(label, ours, peer, goal_max, goal_text):
-        a, b = t(ours), t(peer)
-        if a is None or b is None:
+    def g(bench, contender):
+        return groups.get(bench, {}).get(contender)
+
+    # Ours over a peer measured in turns with it, in the same benchmark.
+    def ratio_row(label, bench, ours, peer, goal_max, goal_text, shown=None):
+        a, b = g(bench, ours), g(bench, peer)
+        if a is None or b is None or b <= 0:
             rows.append((label, "-", "-", "missing", goal_text, "?"))
             return
         r = a / b
-        met = "-" if goal_max is None else ("yes" if r <= goal_max else "NO")
-        rows.append((label, fmt_time(a), fmt_time(b), "%.2f" % r, goal_text, met))
-
-    # Pairs measured in alternating turns within one benchmark (QvBenchPaired.h): fair
-    # peers where the contract fixes the cost (the same fixed bucket count and keys on the
-    # heap, the same stepped capacity schedule, the same open-append-close of every line).
-    def paired_row(label, name, goal_max, goal_text, per_item=None):
-        b = counters.get(name)
-        if b is None:
-            rows.append((label, "-", "-", "missing", goal_text, "?"))
-            return
-        ours, peer, r = b["ours"], b["peer"], b["ratio"]
-        shown = per_item or fmt_time
-        rows.append((label, shown(ours), shown(peer), "%.2f" % r, goal_text, "yes" if r <= goal_max else "NO"))
+        shown = shown or fmt_time
+        rows.append((label, shown(a), shown(b), "%.2f" % r, goal_text, "yes" if r <= goal_max else "NO"))
 
     for direction, title in (("utf8to16", "UTF-8 -> UTF-16"), ("utf16to8", "UTF-16 -> UTF-8")):
         for inp, inp_title in (("mixed1MB", "1 MB mixed"), ("ascii1MB", "1 MB ASCII"),
                                ("paths10000", "10000 paths")):
-            ours = "%s/%s/qvbase" % (direction, inp)
-            ratio_row("%s, %s / ICU" % (title, inp_title), ours, "%s/%s/icu" % (direction, inp),
-                      1.0, "<= 1.00")
-            ratio_row("%s, %s / iconv" % (title, inp_title), ours, "%s/%s/iconv" % (direction, inp),
-                      1.0, "<= 1.00")
-            if inp != "paths10000":
-                ratio_row("%s, %s, new destination each / ICU" % (title, inp_title),
-                          "%s/%s/qvbase-fresh" % (direction, inp), "%s/%s/icu" % (direction, inp),
-                          1.0, "<= 1.00")
-            else:
-                # A new destination per path against ICU writing into a new block per path:
-                # both sides pay the allocator for every text.
-                paired_row("%s, %s, new destination each / ICU, new block each" % (title, inp_title),
-                           "pair/%s/paths10000/fresh" % direction, 1.0, "<= 1.00")
+            bench = "%s/%s" % (direction, inp)
+            ratio_row("%s, %s / ICU" % (title, inp_title), bench, "qvbase", "icu", 1.0, "<= 1.00")
+            ratio_row("%s, %s / iconv" % (title, inp_title), bench, "qvbase", "iconv", 1.0, "<= 1.00")
+            # A new destination per text against ICU writing into a new block per text:
+            # both sides pay the allocator for every text.
+            ratio_row("%s, %s, new destination each / ICU, new block each" % (title, inp_title), bench,
+                      "qvbase-fresh", "icu-fresh", 1.0, "<= 1.00")
         # The conversion's own speed, into a kept destination.
-        a = t("%s/ascii1MB/qvbase" % direction)
+        a = g("%s/ascii1MB" % direction, "qvbase")
         if a:
             gbs = (1 << 20) / a / 1e9
             rows.append(("%s, ASCII throughput (destination kept)" % title, "%.2f GB/s" % gbs, "", "",
                          ">= 3 GB/s", "yes" if gbs >= 3 else "NO"))
-        a = t("%s/paths10000/qvbase" % direction)
+        a = g("%s/paths10000" % direction, "qvbase")
         if a:
             ns = a / 10000 * 1e9
             rows.append(("%s, per path (destination kept)" % title, "%.0f ns" % ns, "", "", "<= 150 ns",
                          "yes" if ns <= 150 else "NO"))
 
     for size in ("4KB", "300KB", "5MB"):
-        ratio_row("XML %s snippets+attribute / pugixml" % size, "xml/%s/qvbase" % size,
-                  "xml/%s/pugixml" % size, 0.85, "<= 0.85")
-        ratio_row("XML %s snippets+attribute / memmem" % size, "xml/%s/qvbase" % size,
-                  "xml/%s/memmem" % size, 2.0, "<= 2.00")
+        ratio_row("XML %s snippets+attribute / pugixml" % size, "xml/" + size, "qvbase", "pugixml", 0.85, "<= 0.85")
+        ratio_row("XML %s snippets+attribute / memmem" % size, "xml/" + size, "qvbase", "memmem", 2.0, "<= 2.00")
     for hostile in ("less-than-run", "name-equals", "unclosed"):
         # Same size (300 KB) as the normal file, so the time ratio is the per-byte ratio.
-        ratio_row("XML hostile 300KB (%s) / normal 300KB" % hostile, "xmlhostile/300KB/%s" % hostile,
-                  "xml/300KB/qvbase", 2.0, "<= 2.00")
+        ratio_row("XML hostile 300KB (%s) / normal 300KB" % hostile, "xmlhostile/300KB", hostile, "normal",
+                  2.0, "<= 2.00")
 
-    reads = {n: t("settings/read/%d" % n) for n in (10, 1000, 9999)}
+    reads = {n: g("settings/read", str(n)) for n in (10, 1000, 9999)}
     # Budgets for a tray start on a slow machine: the read runs once, on the first tick.
     budgets = {10: (0.002, "< 2 ms"), 1000: (0.020, "< 20 ms"), 9999: (0.050, "< 50 ms")}
     for n, v in reads.items():
@@ -112,14 +98,18 @@ def main():
         rows.append(("Settings read, cost per folder 9999 / 1000", "", "", "%.2f" % growth,
                      "~1 (linear), <= 1.5", "yes" if growth <= 1.5 else "NO"))
 
-    paired_row("Malloc/Free through the seam, 64 blocks / malloc", "pair/alloc/64blocks", 1.02, "<= 1.02")
-    paired_row("QvHashTable 10000 keys (10000 buckets) / unordered_set, same buckets, keys on the heap",
-               "pair/hash/10000keys/10000", 1.1, "<= 1.10")
-    paired_row("QvHashTable 10000 keys (500 buckets) / unordered_set, same buckets, keys on the heap",
-               "pair/hash/10000keys/500", 1.1, "<= 1.10")
-    paired_row("QvString append to 1 MB / C append function, same capacity steps", "pair/append/1MB", 1.1, "<= 1.10")
-    paired_row("WriteLogLine / C open-append-close with the same checks", "pair/log/line", 1.1, "<= 1.10",
-               lambda seconds: "%.0f lines/s" % (1 / seconds))
+    # Fair peers where the contract fixes the cost: the same fixed bucket count and keys on
+    # the heap, the same stepped capacity schedule, the same open-append-close of every line.
+    ratio_row("Malloc/Free through the seam, 64 blocks / malloc", "pair/alloc/64blocks", "ours", "peer",
+              1.02, "<= 1.02")
+    ratio_row("QvHashTable 10000 keys (10000 buckets) / unordered_set, same buckets, keys on the heap",
+              "pair/hash/10000keys/10000", "ours", "peer", 1.1, "<= 1.10")
+    ratio_row("QvHashTable 10000 keys (500 buckets) / unordered_set, same buckets, keys on the heap",
+              "pair/hash/10000keys/500", "ours", "peer", 1.1, "<= 1.10")
+    ratio_row("QvString append to 1 MB / C append function, same capacity steps", "pair/append/1MB", "ours",
+              "peer", 1.1, "<= 1.10")
+    ratio_row("WriteLogLine / C open-append-close with the same checks", "pair/log/line", "ours", "peer", 1.1,
+              "<= 1.10", lambda seconds: "%.0f lines/s" % (1 / seconds))
 
     headers = ("Measure", "ours", "peer", "ratio", "goal", "met")
     widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(6)]

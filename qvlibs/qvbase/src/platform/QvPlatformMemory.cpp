@@ -3,20 +3,11 @@
 
 #include <cstdlib>
 
-namespace {
-void* CMalloc(size_t size) { return std::malloc(size); }
-void* CRealloc(void* block, size_t size) { return std::realloc(block, size); }
-void CFree(void* block) { std::free(block); }
-}  // namespace
-
 namespace QvPlatform {
-const QvMemoryMethods kCMemoryMethods = {CMalloc, CRealloc, CFree};
-QvMemoryMethods memoryMethods = {CMalloc, CRealloc, CFree};
-bool memoryMethodsReplaced = false;
+const QvMemoryMethods kCMemoryMethods = {std::malloc, std::realloc, std::free};
+// Written out rather than copied from kCMemoryMethods, so that it is constant data, in place
+// before any code of the program runs.
+QvMemoryMethods memoryMethods = {std::malloc, std::realloc, std::free};
 
-void InstallMemoryMethods(const QvMemoryMethods& methods) {
-    memoryMethods = methods;
-    memoryMethodsReplaced =
-        methods.malloc != CMalloc || methods.realloc != CRealloc || methods.free != CFree;
-}
+void InstallMemoryMethods(const QvMemoryMethods& methods) { memoryMethods = methods; }
 }  // namespace QvPlatform

@@ -15,33 +15,19 @@ struct QvMemoryMethods {
     void (*free)(void* block);
 };
 
-// The methods in use, and whether they are still the C allocator's: until a test
-// installs its own, each call goes straight to the C allocator, a branch that always goes
-// the same way instead of a call through a pointer, so the seam costs nothing measurable.
+// The methods in use. By default they are the C library's malloc, realloc and free
+// themselves, not wrappers: a call through the table is then one indirect call, which is
+// what a call into the C library through its import or linkage table already is, so the
+// seam adds no work to the program's path.
 extern QvMemoryMethods memoryMethods;
-extern bool memoryMethodsReplaced;
 // The C allocator's methods, for a replacement to call on to.
 extern const QvMemoryMethods kCMemoryMethods;
 
 // Installs methods (the C allocator's again when given kCMemoryMethods).
 void InstallMemoryMethods(const QvMemoryMethods& methods);
 
-// The replaced methods are the unlikely way, laid out apart, so that the usual one is a
-// compare and a branch not taken before the direct call.
-inline void* Malloc(size_t size) {
-    if (__builtin_expect(memoryMethodsReplaced, false))
-        return memoryMethods.malloc(size);
-    return std::malloc(size);
-}
-inline void* Realloc(void* block, size_t size) {
-    if (__builtin_expect(memoryMethodsReplaced, false))
-        return memoryMethods.realloc(block, size);
-    return std::realloc(block, size);
-}
-inline void Free(void* block) {
-    if (__builtin_expect(memoryMethodsReplaced, false))
-        return memoryMethods.free(block);
-    std::free(block);
-}
+inline void* Malloc(size_t size) { return memoryMethods.malloc(size); }
+inline void* Realloc(void* block, size_t size) { return memoryMethods.realloc(block, size); }
+inline void Free(void* block) { memoryMethods.free(block); }
 
 }  // namespace QvPlatform
