@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace QvBenchData {
@@ -144,6 +145,26 @@ const std::string& ScratchDir() {
         atexit(RemoveScratch);
     }
     return scratch;
+}
+
+const std::string& ClientInstallation() {
+    static std::string root;
+    if (root.empty()) {
+        const std::string made = ScratchDir() + "/client";
+        for (const char* folder : {"", "/registry", "/registry/HKEY_LOCAL_MACHINE",
+                                   "/registry/HKEY_LOCAL_MACHINE/Software",
+                                   "/registry/HKEY_LOCAL_MACHINE/Software/Velbrook", "/install", "/data",
+                                   "/data/qvreports", "/data/logs", "/tmp"})
+            mkdir((made + folder).c_str(), 0755);
+        WriteFile(made + "/registry/HKEY_LOCAL_MACHINE/Software/Velbrook/installdir", made + "/install");
+        WriteFile(made + "/install/qvinstall.xml", "<qvinstall datadir=\"" + made + "/data\" />\n");
+        setenv("QV_REGISTRY_ROOT", (made + "/registry").c_str(), 1);
+        setenv("QV_PROGRAM_FILES", made.c_str(), 1);
+        setenv("QV_COMMON_APPDATA", made.c_str(), 1);
+        setenv("TMPDIR", (made + "/tmp").c_str(), 1);
+        root = made;
+    }
+    return root;
 }
 
 bool WriteFile(const std::string& path, const std::string& content) {

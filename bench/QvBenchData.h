@@ -30,5 +30,10 @@ std::string UnclosedOpenings(size_t bytes);
 // A fresh folder under $TMPDIR (or /tmp), removed with its content at exit.
 const std::string& ScratchDir();
 bool WriteFile(const std::string& path, const std::string& content);
+// A client installation in the scratch folder (registry store, install and data
+// directories, temporary folder), made once; the POSIX backend's variables point there.
+// Every benchmark that asks the library for a directory calls it first, since the library
+// keeps the directories it found.
+const std::string& ClientInstallation();
 
 }  // namespace QvBenchData

@@ -184,6 +184,7 @@ void Log(benchmark::State& state) {
     const std::string folder = QvBenchData::ScratchDir() + "/log-qvbase", cFolder = QvBenchData::ScratchDir() + "/log-c";
     mkdir(cFolder.c_str(), 0755);
     const int pid = int(getpid());
+    QvBenchData::ClientInstallation();
     SetLogDirectory(folder.c_str());
     QvString message(kMessage);
     QvBenchPaired::Run(state, 8, [&] { WriteLogLine(&message); }, [&] { COpenAppendClose(cFolder, pid); });

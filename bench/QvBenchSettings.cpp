@@ -4,10 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
-#include <sys/stat.h>
 
 #include "QvBenchData.h"
 #include "QvBenchPaired.h"
@@ -16,34 +14,11 @@
 
 namespace {
 
-// The installation is made once per process, before the first settings read caches the
-// directories.
-const std::string& SettingsPath() {
-    static std::string path;
-    if (path.empty()) {
-        const std::string root = QvBenchData::ScratchDir() + "/client";
-        for (const char* folder : {"", "/registry", "/registry/HKEY_LOCAL_MACHINE",
-                                   "/registry/HKEY_LOCAL_MACHINE/Software",
-                                   "/registry/HKEY_LOCAL_MACHINE/Software/Velbrook", "/install", "/data",
-                                   "/data/qvreports", "/data/logs", "/tmp"})
-            mkdir((root + folder).c_str(), 0755);
-        QvBenchData::WriteFile(root + "/registry/HKEY_LOCAL_MACHINE/Software/Velbrook/installdir",
-                               root + "/install");
-        QvBenchData::WriteFile(root + "/install/qvinstall.xml",
-                               "<qvinstall datadir=\"" + root + "/data\" />\n");
-        setenv("QV_REGISTRY_ROOT", (root + "/registry").c_str(), 1);
-        setenv("QV_PROGRAM_FILES", root.c_str(), 1);
-        setenv("QV_COMMON_APPDATA", root.c_str(), 1);
-        setenv("TMPDIR", (root + "/tmp").c_str(), 1);
-        SetLogDirectory((root + "/data/logs").c_str());
-        path = root + "/data/qvinfo.xml";
-    }
-    return path;
-}
-
 // One read for each size in turns (QvBenchPaired.h), each from a settings file of its own.
 void SettingsRead(benchmark::State& state) {
-    const std::string& path = SettingsPath();
+    const std::string& root = QvBenchData::ClientInstallation();
+    const std::string path = root + "/data/qvinfo.xml";
+    SetLogDirectory((root + "/data/logs").c_str());
     std::vector<QvBenchPaired::Contender> reads;
     for (int folders : {10, 1000, 9999}) {
         // Each size has a file of its own beside the settings file, renamed into its place
