@@ -124,35 +124,6 @@ TEST_F(QvStrings, HeapCopiesGrowMoveAndDieLikeAnyOtherString) {
     EXPECT_EQ("/0/0|/0/0", State(lost) + "|" + State(*failed)) << "a copy that cannot be had leaves both empty";
 }
 
-// A refill builds a copy in the block of an old one only where NewMid would give the same
-// capacity and the block has room for it without leaving most of it unused.
-TEST(QvString, ReusesTheBlockOfAHeapCopyOnlyForACopyThatFitsIt) {
-    const QvString source(Rep8("0123456789", 20).c_str());  // 200 bytes
-    struct Case { int32_t spareLength; int32_t start; int32_t count; const char* expected; };
-    for (const Case& c : {Case{90, 0, 90, "+90/101"},   // same size
-                          {90, 10, 80, "+80/91"},       // smaller, within a quarter and 64 bytes
-                          {90, 0, 91, "-90/101"},       // larger than the block
-                          {150, 0, 40, "-150/161"},     // would leave most of the block unused
-                          {4, 0, 4, "+4/15"},           // the smallest block
-                          {20, -5, 3, "+3/15"},         // a negative start counts as 0
-                          {90, 0, 0, "-90/101"},        // an empty copy is never built in a block
-                          {90, 200, 5, "-90/101"}}) {   // nothing to copy
-        std::unique_ptr<QvString> spare(source.NewMid(0, c.spareLength));
-        const bool reused = spare->ReuseBlockForMid(&source, c.start, c.count);
-        std::unique_ptr<QvString> fresh(source.NewMid(c.start, c.count));
-        EXPECT_EQ(c.expected, (reused ? "+" : "-") + std::to_string(spare->GetLength()) + "/" +
-                                  std::to_string(spare->GetCapacity()));
-        if (reused) {
-            EXPECT_EQ(State(*fresh), State(*spare)) << "a reused block holds what NewMid gives";
-        }
-    }
-    std::unique_ptr<QvString> grown(source.NewMid(0, 10)), plain(new QvString("0123456789"));
-    grown->Append(Rep8("x", 20).c_str());  // moved to a block of its own
-    EXPECT_FALSE(grown->ReuseBlockForMid(&source, 0, 10) || plain->ReuseBlockForMid(&source, 0, 10) ||
-                 grown->ReuseBlockForMid(nullptr, 0, 10) || grown->ReuseBlockForMid(grown.get(), 0, 1));
-    EXPECT_EQ("0123456789/10/15", State(*plain));
-}
-
 TEST(QvString, EditsExtractsFindsComparesAndParsesWithinTheTextOnly) {
     struct Case { const char* start; char op; int32_t pos, count; const char* text; const char* expected; };
     const Case cases[] = {  // op: Insert, Delete, Trim or MakeLower
@@ -365,18 +336,4 @@ TEST_F(QvStrings, VectorGrowsInStepsComparesFoldingAsciiSortsAndSplitsCommaLists
     QvStringVector::SplitCommaList(nullptr, &list);
     EXPECT_EQ(Texts{"one"}, Items(list));
     QvStringVector::SplitCommaList(list.GetAt(0), nullptr);
-    // Refilling in place: replaced and truncated items are destroyed (ASan and valgrind see a leak otherwise).
-    for (const char* text : {"two", "three"}) list.Add(new QvString(text));
-    list.ReplaceAt(1, new QvString("2"));
-    QvString* outside = new QvString("outside");
-    list.ReplaceAt(3, outside);
-    list.ReplaceAt(0, nullptr);
-    list.ReplaceAt(0, list.GetAt(0));
-    EXPECT_EQ((Texts{"one", "2", "three"}), Items(list));
-    list.Truncate(5);
-    list.Truncate(-1);
-    EXPECT_EQ((Texts{"one", "2", "three"}), Items(list));
-    list.Truncate(1);
-    EXPECT_TRUE(Items(list) == Texts{"one"} && list.GetAt(1) == nullptr);
-    delete outside;
 }

@@ -59,10 +59,9 @@ private:
 
     // The node of key in the chain its hash picks, or null.
     Node* FindNode(const char* key, int32_t length, uint32_t hash) const;
-    // A node holding key, from the pool or the heap, its value not yet set; null when
-    // no memory can be had.
-    Node* NewNode(const char* key, int32_t length, uint32_t hash);
-    Node* NewNodeStorage(const char* key, int32_t length);
+    // A node holding key, from the pool or the heap, its value and tag not yet set; null
+    // when no memory can be had.
+    Node* NewNode(const char* key, int32_t length);
     static void ReleaseNothing(int32_t value);
     static void FreeHeapNode(Node* node);
 

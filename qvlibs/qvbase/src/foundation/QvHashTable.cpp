@@ -198,14 +198,7 @@ QvHashTable::Node* QvHashTable::FindNode(const char* key, int32_t length, uint32
     return nullptr;
 }
 
-QvHashTable::Node* QvHashTable::NewNode(const char* key, int32_t length, uint32_t hash) {
-    Node* node = NewNodeStorage(key, length);
-    if (node != nullptr)
-        node->hashTag = HashTag(hash);
-    return node;
-}
-
-QvHashTable::Node* QvHashTable::NewNodeStorage(const char* key, int32_t length) {
+QvHashTable::Node* QvHashTable::NewNode(const char* key, int32_t length) {
     size_t textLength = KeyTextLength(key, length);
     int64_t entrySize = (static_cast<int64_t>(sizeof(Node)) + length + 1 + 3) & ~static_cast<int64_t>(3);
     if (static_cast<int64_t>(poolUsed) + entrySize + kPoolReserve <= poolSize) {
@@ -249,10 +242,11 @@ void QvHashTable::Insert(const char* key, int32_t length) {
         return;
     }
     const uint32_t bucket = hash % static_cast<uint32_t>(bucketCount);
-    Node* node = NewNode(key, length, hash);
+    Node* node = NewNode(key, length);
     if (node == nullptr)
         return;
     node->value = 1;
+    node->hashTag = HashTag(hash);
     node->next = buckets[bucket];
     if (buckets[bucket] != nullptr)
         collisionCount++;

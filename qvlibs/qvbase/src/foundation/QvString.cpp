@@ -47,6 +47,18 @@ int32_t ExactCopyCapacity(int32_t count) {
     return count + 1 <= QvString::kInitialCapacity ? QvString::kInitialCapacity : count + kAssignmentSlack;
 }
 
+// The bytes Mid(start, count) takes from a text of `length` bytes: false when none (an
+// empty text, a count below 1, a start at or past the end); a negative start counts as 0.
+bool MidExtent(int32_t length, int32_t start, int32_t count, int32_t* from, int32_t* copied) {
+    if (start < 0)
+        start = 0;
+    if (length < 1 || count < 1 || start >= length)
+        return false;
+    *from = start;
+    *copied = count < length - start ? count : length - start;
+    return true;
+}
+
 // The block a new string gets for an exact copy of count bytes, at the capacity an
 // assignment of that length gives, with the bytes and the terminator in place; null when
 // it cannot be had or count is out of range. Builds in one allocation what default
@@ -202,19 +214,16 @@ bool QvString::EnsureCapacity(int32_t n, bool stepped) {
     }
 
     char* grown;
-    if (bufferInObjectBlock) {
-        // The object's block cannot grow: the text moves to a block of its own.
+    if (bufferInObjectBlock || length == 0) {
+        // A block of its own: the object's block cannot grow, and with nothing to keep a
+        // new block costs less than a reallocation (which in glibc takes the allocator's
+        // slow path for small blocks).
         grown = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(newCapacity)));
         if (grown) {
-            memcpy(grown, buffer, static_cast<size_t>(length));
-            bufferInObjectBlock = false;
+            if (length > 0)
+                memcpy(grown, buffer, static_cast<size_t>(length));
+            ReleaseBuffer();
         }
-    } else if (length == 0) {
-        // Nothing to keep: a new block costs less than a reallocation, which may copy and
-        // (in glibc) takes the allocator's slow path.
-        grown = static_cast<char*>(QvPlatform::Malloc(static_cast<size_t>(newCapacity)));
-        if (grown)
-            QvPlatform::Free(buffer);
     } else {
         grown = static_cast<char*>(QvPlatform::Realloc(buffer, static_cast<size_t>(newCapacity)));
     }
@@ -305,10 +314,9 @@ void QvString::AppendGrowing(const char* bytes, int32_t count) {
 }
 
 // The most frequent call of the program: text that fits in the room left is measured,
-// copied and terminated without a further call.
-// The copy comes last, so that it can be the function's final call; the terminator it
-// lands behind is written first. That order is safe unless the text lies in the unused
-// room past this string's terminator, where the new terminator could cut it.
+// terminated and copied without a further call. The copy comes last, so that it can be
+// the function's final call; that order is safe unless the text lies in the unused room
+// past this string's terminator, where the new terminator could cut it.
 void QvString::Append(const char* text) {
     if (!text)
         return;
@@ -429,20 +437,16 @@ void QvString::MakeLower() {
 
 QvString QvString::Mid(int32_t start, int32_t count) const {
     QvString part;
-    if (start < 0)
-        start = 0;
-    if (length < 1 || count < 1 || start >= length)
-        return part;
-    part.Set(buffer + start, count < length - start ? count : length - start);
+    int32_t from, copied;
+    if (MidExtent(length, start, count, &from, &copied))
+        part.Set(buffer + from, copied);
     return part;
 }
 
 QvString* QvString::NewMid(int32_t start, int32_t count) const {
-    if (start < 0)
-        start = 0;
-    if (length < 1 || count < 1 || start >= length)
+    int32_t from, copied;
+    if (!MidExtent(length, start, count, &from, &copied))
         return new QvString();
-    const int32_t copied = count < length - start ? count : length - start;
     // The object and its buffer in one block.
     if (copied > INT32_MAX - kAssignmentSlack)
         return nullptr;
@@ -453,25 +457,20 @@ QvString* QvString::NewMid(int32_t start, int32_t count) const {
     if (!block)
         return nullptr;
     char* text = static_cast<char*>(block) + sizeof(QvString);
-    return new (block) QvString(text, blockCapacity, buffer + start, copied, InObjectBlock());
+    return new (block) QvString(text, blockCapacity, buffer + from, copied, InObjectBlock());
 }
 
 bool QvString::ReuseBlockForMid(const QvString* source, int32_t start, int32_t count) {
     // While the buffer lies in the object's block, capacity is at most the room that block
     // has behind the object (growing moves the text out; nothing shrinks the capacity).
-    if (!bufferInObjectBlock || !source || source == this)
-        return false;
-    if (start < 0)
-        start = 0;
-    if (source->length < 1 || count < 1 || start >= source->length)
-        return false;
-    const int32_t copied = count < source->length - start ? count : source->length - start;
-    if (copied > INT32_MAX - kAssignmentSlack)
+    int32_t from, copied;
+    if (!bufferInObjectBlock || !source || source == this ||
+        !MidExtent(source->length, start, count, &from, &copied) || copied > INT32_MAX - kAssignmentSlack)
         return false;
     const int32_t needed = ExactCopyCapacity(copied);
     if (needed > capacity || capacity - needed > needed / 4 + kReuseSlack)
         return false;
-    memcpy(buffer, source->buffer + start, static_cast<size_t>(copied));
+    memcpy(buffer, source->buffer + from, static_cast<size_t>(copied));
     buffer[copied] = 0;
     length = copied;
     capacity = needed;

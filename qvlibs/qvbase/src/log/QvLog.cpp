@@ -218,9 +218,11 @@ void WriteLogLine(const QvString* message) {
         return;
     char stamp[kQvTimeTextBufferSize];
     FormatTimeMillis(stamp, now);
-    // Characters 9 and 10 of "YYYY-MM-DD HH:MM:SS" are the day of the month.
+    // Characters 9 and 10 of "YYYY-MM-DD HH:MM:SS" are the day of the month, read as a
+    // number (1 when they hold none, as in an empty stamp).
     const int32_t stampLength = static_cast<int32_t>(strlen(stamp));
-    log.dayText.Set(stamp + (stampLength < 8 ? stampLength : 8), stampLength > 9 ? 2 : stampLength > 8 ? 1 : 0);
+    const int32_t dayAt = stampLength < 8 ? stampLength : 8;
+    log.dayText.Set(stamp + dayAt, stampLength - dayAt < 2 ? stampLength - dayAt : 2);
     const int32_t today = log.dayText.ToInt(1);
 
     if (LogDirectoryPassesThroughLink())
