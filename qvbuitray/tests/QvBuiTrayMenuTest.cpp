@@ -9,6 +9,7 @@
 
 #include "QvBuiTrayState.h"
 #include "QvBuiTrayTestSupport.h"
+#include "QvTestCommon.h"
 
 static const std::string kEnglish =
     "1 Open Velbrook|3 Help|4 Check for Updates|5 Inherit a Backup|6 Restore Options|7 About Velbrook|2 -|8 Quit";
@@ -98,7 +99,7 @@ static std::map<std::string, Texts> ReadShippedTexts(const std::string& file) {
 // file's text for its key (English where the language has none), nothing lost on the way
 // to the menu and back.
 TEST_F(QvBuiTrayMenuTest, ShowsEveryShippedLanguageExactlyAsTheInterfaceTextFileWritesIt) {
-    std::ifstream in(QV_INTERFACE_XML_PATH, std::ios::binary);
+    std::ifstream in(QvTestDataFile(QV_INTERFACE_XML_PATH), std::ios::binary);
     std::stringstream file;
     file << in.rdbuf();
     const std::map<std::string, Texts> languages = ReadShippedTexts(file.str());

@@ -9,6 +9,7 @@
 #include "QvBuiTrayState.h"
 #include "QvBuiTraySeams.h"
 #include "QvBuiTrayTestSupport.h"
+#include "QvTestCommon.h"
 #include "QvTestSystem.h"
 #include "qvbase/QvSystem.h"
 #include "QvTestHooks.h"
@@ -103,9 +104,10 @@ TEST_F(QvBuiTrayTest, InstallDirectoryFromTheRegistryNeverAddsAnArgumentOrNamesA
         return QvBuiTraySeams::RunCommandWithPlatform(commandLine);
     };
     // The recorder as built, by its host path (under Wine the host's root is drive Z:).
-    std::string recorder = QV_ARG_RECORDER_PATH;
+    std::string recorder = QvTestDataFile(QV_ARG_RECORDER_PATH);
     std::replace(recorder.begin(), recorder.end(), '/', '\\');
-    recorder = "Z:" + recorder;
+    if (recorder[0] == '\\')
+        recorder = "Z:" + recorder;
     std::string deep = "deep";
     while (temp.Join(deep).size() < 300)
         deep += "\\folder";

@@ -14,6 +14,7 @@
 
 #include "QvBuiTrayVersion.h"
 #include "QvTempDir.h"
+#include "QvTestCommon.h"
 #include "QvTestInstallation.h"
 #include "QvTestLog.h"
 #include "QvTestSystem.h"
@@ -42,7 +43,7 @@ std::string HostPath(std::string path) {
 // release program this way).
 std::string TrayProgram() {
     const char* chosen = getenv("QV_E2E_TRAY_PROGRAM");
-    return HostPath(chosen && *chosen ? chosen : QV_E2E_TRAY_EXE);
+    return HostPath(chosen && *chosen ? chosen : QvTestDataFile(QV_E2E_TRAY_EXE));
 }
 
 // A started program, ended at the latest with this object.
@@ -97,12 +98,12 @@ protected:
         data = temp.MakeDir("data");
         temp.MakeDir("data\\qvreports");
         temp.MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + data + "\" />");
-        ASSERT_TRUE(CopyFileW(Wide(HostPath(QV_E2E_INTERFACE_XML)).c_str(),
+        ASSERT_TRUE(CopyFileW(Wide(HostPath(QvTestDataFile(QV_E2E_INTERFACE_XML))).c_str(),
                               Wide(install + "\\qvbui_interface.xml").c_str(), FALSE));
         temp.MakeFile("data\\qvinfo.xml", QvTestInstallation::QuietSettings());
         SetHideIcon(false);
         ASSERT_TRUE(!withControlPanel ||
-                    QvTestSystem::CopyProgram(HostPath(QV_E2E_STANDIN_EXE), install + "\\qvbui.exe"));
+                    QvTestSystem::CopyProgram(HostPath(QvTestDataFile(QV_E2E_STANDIN_EXE)), install + "\\qvbui.exe"));
         const uint32_t kLocalMachine = 0x80000002u;
         ASSERT_TRUE(QvTestSystem::WriteRegistryString(kLocalMachine, "Software\\Velbrook", "installdir", install));
         ASSERT_TRUE(tray.Start(program, workingDir.empty() ? temp.GetPath() : workingDir));
@@ -279,10 +280,10 @@ TEST_F(TrayScenario, LoadsNoLibraryPlantedBesideItOrInItsWorkingFolder) {
     workingDir = temp.MakeDir("work");
     const std::string program = programDir + "\\qvbuitray.exe";
     ASSERT_TRUE(QvTestSystem::CopyProgram(TrayProgram(), program));
-    ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QV_E2E_LOAD_BY_NAME_EXE), workingDir + "\\probe.exe"));
+    ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QvTestDataFile(QV_E2E_LOAD_BY_NAME_EXE)), workingDir + "\\probe.exe"));
     for (const std::string& folder : {programDir, workingDir})
         for (const char* name : kPlantedNames)
-            ASSERT_TRUE(CopyFileW(Wide(HostPath(QV_E2E_PLANTED_DLL)).c_str(), Wide(folder + "\\" + name).c_str(), FALSE));
+            ASSERT_TRUE(CopyFileW(Wide(HostPath(QvTestDataFile(QV_E2E_PLANTED_DLL))).c_str(), Wide(folder + "\\" + name).c_str(), FALSE));
     const PreferNativeLibraries preferNative;
 
     // The plant works: a program that loads by bare name gets it from its own folder.

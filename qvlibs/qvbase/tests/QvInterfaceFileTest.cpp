@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "QvTestCommon.h"
 #include "QvTestInstallation.h"
 #include "QvTestHooks.h"
 #include "qvbase/QvFileXml.h"
@@ -25,7 +26,8 @@ using QvInterfaceFile = QvTestInstallation;
 
 TEST_F(QvInterfaceFile, EveryLanguageHasEveryTrayTextAndEnglishEveryCachedText) {
     std::string content;
-    ASSERT_TRUE(QvTestFs::ReadFile(QV_SHIPPED_INTERFACE_FILE, &content)) << QV_SHIPPED_INTERFACE_FILE;
+    const std::string shipped = QvTestDataFile(QV_SHIPPED_INTERFACE_FILE);
+    ASSERT_TRUE(QvTestFs::ReadFile(shipped.c_str(), &content)) << shipped;
     std::string path = temp.MakeFile("install\\qvbui_interface.xml", content);
     InitQvUiUtil();
     TakeLog();

@@ -8,9 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "foundation/QvSimd.h"
 
 #include "qvbase/QvFile.h"
 #include "qvbase/QvString.h"
@@ -90,7 +88,7 @@ public:
         // Eight candidate positions at a time: a position can match only where the first
         // byte of the pattern and, total - 1 bytes further, its last byte both fit. Runs of
         // one pattern byte ("<<<<", "name=name=") therefore give no candidates at all.
-#if defined(__SSE2__)
+#if QV_USE_SSE2
         // The same filter sixteen positions at a time.
         const __m128i firstVector = _mm_set1_epi8(first);
         const __m128i lastVector = _mm_set1_epi8(last);

@@ -18,9 +18,7 @@
 
 #include "platform/QvPlatformMemory.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "foundation/QvSimd.h"
 
 namespace {
 const char16_t kEmptyWideText[1] = {0};
@@ -65,7 +63,7 @@ inline uint32_t FourByteValue(const uint8_t* sequence) {
 
 // ASCII runs are handled a block at a time: 16 bytes (units) with SSE2, else 8 bytes
 // (4 units) in a machine word.
-#if defined(__SSE2__)
+#if QV_USE_SSE2
 const int64_t kAsciiBlock = 16;
 
 // True when the 16 bytes at p are all below 0x80.

@@ -1,18 +1,21 @@
 #!/usr/bin/env python3
 """Checks that a shipping program carries none of the test machinery.
 
-  check_shipping_symbols.py [--expect-leak] --nm NM PROGRAM TEST-ARCHIVE [TEST-ARCHIVE ...]
+  check_shipping_symbols.py [--expect-leak] [--symbol-prefix P] --nm NM PROGRAM TEST-ARCHIVE...
 
 Fails when the program's symbol table holds a symbol that a test-support archive defines
 (the platform stand-ins, the state resets), or any symbol of a "...Test" namespace. With --expect-leak it succeeds only when it finds
-them (run against a test program, to prove that the check sees what it looks for)."""
+them (run against a test program, to prove that the check sees what it looks for).
+--symbol-prefix names what the target puts before every C and C++ name (an underscore on
+32-bit Windows), which is taken off before the names are compared."""
 import re
 import subprocess
 import sys
 
 
-def symbols(nm, path, global_only):
-    """The defined symbols (only the global ones when global_only) of a program or archive."""
+def symbols(nm, path, global_only, prefix=""):
+    """The defined symbols (only the global ones when global_only) of a program or archive,
+    without the target's prefix."""
     out = subprocess.run([nm, "-P", "--defined-only", path], check=True, capture_output=True, text=True).stdout
     found = set()
     for line in out.splitlines():
@@ -20,7 +23,8 @@ def symbols(nm, path, global_only):
         if len(fields) < 2 or line.endswith(":"):
             continue
         if not global_only or fields[1] in "TDBRCGS":
-            found.add(fields[0])
+            name = fields[0]
+            found.add(name[len(prefix):] if prefix and name.startswith(prefix) else name)
     return found
 
 
@@ -30,17 +34,22 @@ def demangled(nm, path):
 
 
 def main(argv):
-    expect_leak = argv[:1] == ["--expect-leak"]
-    if expect_leak:
-        argv = argv[1:]
+    expect_leak, prefix = False, ""
+    while argv[:1] in (["--expect-leak"], ["--symbol-prefix"]):
+        if argv[0] == "--expect-leak":
+            expect_leak, argv = True, argv[1:]
+        elif len(argv) > 1:
+            prefix, argv = argv[1], argv[2:]
+        else:
+            break
     if len(argv) < 4 or argv[0] != "--nm":
         print(__doc__, file=sys.stderr)
         return 2
     nm, program, archives = argv[1], argv[2], argv[3:]
-    shipped = symbols(nm, program, False)
+    shipped = symbols(nm, program, False, prefix)
     test_defined = set()
     for archive in archives:
-        test_defined |= symbols(nm, archive, True)
+        test_defined |= symbols(nm, archive, True, prefix)
     # Standard-library instances, compiler helpers and section labels are in both by nature.
     shared = ("_ZSt", "_ZNSt", "_ZNKSt", "_ZN9__gnu_cxx", "__", ".", "_GLOBAL__", "GCC_except_table")
     test_defined = {s for s in test_defined if not s.startswith(shared)}

@@ -3,6 +3,7 @@
 // them), and the fixture of the tests that arm allocation failures.
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,18 @@
 #include "QvTestPlatform.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvVolumeInfo.h"
+
+// A file the build names by its path on the build machine: the shipped data, a helper
+// program. A test bundle run on another machine names the folder that holds them all in
+// QV_TEST_DATA_DIR instead, and each is found there by its file name.
+inline std::string QvTestDataFile(const char* builtPath) {
+    const char* folder = getenv("QV_TEST_DATA_DIR");
+    if (!folder || !*folder)
+        return builtPath;
+    const std::string path(builtPath);
+    const size_t separator = path.find_last_of("/\\");
+    return std::string(folder) + "/" + path.substr(separator == std::string::npos ? 0 : separator + 1);
+}
 
 // The bytes up to the length, terminators among them included.
 inline std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }

@@ -18,16 +18,18 @@ namespace {
 
 std::atomic<long long> allocationCount{0}, failAt{0};  // failAt: the absolute number that fails, 0 none
 std::atomic<bool> failOnward{false};  // failOnward: every one after failAt fails too
+std::atomic<size_t> lastAllocationSize{0};
 
-bool CountAndCheckFailure() {
+bool CountAndCheckFailure(size_t size) {
+    lastAllocationSize.store(size, std::memory_order_relaxed);
     long long number = allocationCount.fetch_add(1, std::memory_order_relaxed) + 1, failing = failAt.load();
     return (failing != 0 && (number == failing || (number > failing && failOnward.load())));
 }
 void* CountingMalloc(size_t size) {
-    return CountAndCheckFailure() ? nullptr : QvPlatform::kCMemoryMethods.malloc(size);
+    return CountAndCheckFailure(size) ? nullptr : QvPlatform::kCMemoryMethods.malloc(size);
 }
 void* CountingRealloc(void* block, size_t size) {
-    return CountAndCheckFailure() ? nullptr : QvPlatform::kCMemoryMethods.realloc(block, size);
+    return CountAndCheckFailure(size) ? nullptr : QvPlatform::kCMemoryMethods.realloc(block, size);
 }
 const uint64_t kTicksPerMilli = 10000;
 std::atomic<bool> fakeClock{false};
@@ -97,6 +99,7 @@ struct Installer {
 namespace QvPlatformTest {
 
 long long GetAllocationCount() { return allocationCount; }
+size_t GetLastAllocationSize() { return lastAllocationSize; }
 void ResetAllocationCount() {
     FailAllocationNumber(0);
     allocationCount = 0;

@@ -3,12 +3,15 @@
 // library carries none of this): counted allocations that can be made to fail, a clock that
 // can stand still with counted waits, and faults or fakes for the temporary folder, the known
 // folders, the interface language and the host name. Set these only while one thread runs.
+#include <cstddef>
 #include <cstdint>
 
 namespace QvPlatformTest {
 
 // Allocations (Malloc and Realloc calls) since the last reset.
 long long GetAllocationCount();
+// The size the last allocation asked for, whether or not it was granted.
+size_t GetLastAllocationSize();
 void ResetAllocationCount();  // also switches failing off
 // The n-th allocation from now fails (1 = the next one); 0 switches failing off.
 void FailAllocationNumber(long long n);
