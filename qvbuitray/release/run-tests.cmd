@@ -16,16 +16,18 @@ for %%h in (%halves%) do (
     ) else (
         set "QV_TEST_DATA_DIR=%~dp0%%h"
         if not exist "%~dp0logs\%%h" mkdir "%~dp0logs\%%h"
-        for %%t in ("%~dp0%%h\*Test.exe") do (
+        pushd "%~dp0%%h"
+        for %%t in (*Test.exe) do (
             "%%~ft" >"%~dp0logs\%%h\%%~nt.log" 2>&1
             if errorlevel 1 (
                 set /a failed+=1
-                echo FAILED %%h\%%~nxt, see logs\%%h\%%~nt.log
+                echo FAILED %%h\%%t, see logs\%%h\%%~nt.log
             ) else (
                 set /a passed+=1
-                echo passed %%h\%%~nxt
+                echo passed %%h\%%t
             )
         )
+        popd
     )
 )
 echo !passed! passed, !failed! failed
