@@ -2,7 +2,6 @@
 // click from a double click, and the control panel's command line for each command.
 #include "QvBuiTrayWndProc.h"
 
-#include <algorithm>
 
 #include "QvBuiTrayIcon.h"
 #include "QvBuiTrayLaunch.h"
@@ -104,10 +103,7 @@ TEST_F(QvBuiTrayTest, InstallDirectoryFromTheRegistryNeverAddsAnArgumentOrNamesA
         return QvBuiTraySeams::RunCommandWithPlatform(commandLine);
     };
     // The recorder as built, by its host path (under Wine the host's root is drive Z:).
-    std::string recorder = QvTestDataFile(QV_ARG_RECORDER_PATH);
-    std::replace(recorder.begin(), recorder.end(), '/', '\\');
-    if (recorder[0] == '\\')
-        recorder = "Z:" + recorder;
+    const std::string recorder = QvTestWinePath(QvTestDataFile(QV_ARG_RECORDER_PATH));
     std::string deep = "deep";
     while (temp.Join(deep).size() < 300)
         deep += "\\folder";

@@ -32,18 +32,12 @@ std::wstring Wide(const std::string& utf8) {
     return wide;
 }
 
-// The build hands over host paths; under Wine the host's root is drive Z:.
-std::string HostPath(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path[0] == '\\' ? "Z:" + path : path;
-}
-
 // The program under test: the one built beside the tests, or the one the environment
 // variable QV_E2E_TRAY_PROGRAM names by its host path (scripts/test starts the signed
 // release program this way).
 std::string TrayProgram() {
     const char* chosen = getenv("QV_E2E_TRAY_PROGRAM");
-    return HostPath(chosen && *chosen ? chosen : QvTestDataFile(QV_E2E_TRAY_EXE));
+    return QvTestWinePath(chosen && *chosen ? chosen : QvTestDataFile(QV_E2E_TRAY_EXE));
 }
 
 // A started program, ended at the latest with this object.
@@ -98,12 +92,12 @@ protected:
         data = temp.MakeDir("data");
         temp.MakeDir("data\\qvreports");
         temp.MakeFile("install\\qvinstall.xml", "<qvinstall datadir=\"" + data + "\" />");
-        ASSERT_TRUE(CopyFileW(Wide(HostPath(QvTestDataFile(QV_E2E_INTERFACE_XML))).c_str(),
+        ASSERT_TRUE(CopyFileW(Wide(QvTestWinePath(QvTestDataFile(QV_E2E_INTERFACE_XML))).c_str(),
                               Wide(install + "\\qvbui_interface.xml").c_str(), FALSE));
         temp.MakeFile("data\\qvinfo.xml", QvTestInstallation::QuietSettings());
         SetHideIcon(false);
         ASSERT_TRUE(!withControlPanel ||
-                    QvTestSystem::CopyProgram(HostPath(QvTestDataFile(QV_E2E_STANDIN_EXE)), install + "\\qvbui.exe"));
+                    QvTestSystem::CopyProgram(QvTestWinePath(QvTestDataFile(QV_E2E_STANDIN_EXE)), install + "\\qvbui.exe"));
         const uint32_t kLocalMachine = 0x80000002u;
         ASSERT_TRUE(QvTestSystem::WriteRegistryString(kLocalMachine, "Software\\Velbrook", "installdir", install));
         ASSERT_TRUE(tray.Start(program, workingDir.empty() ? temp.GetPath() : workingDir));
@@ -280,10 +274,10 @@ TEST_F(TrayScenario, LoadsNoLibraryPlantedBesideItOrInItsWorkingFolder) {
     workingDir = temp.MakeDir("work");
     const std::string program = programDir + "\\qvbuitray.exe";
     ASSERT_TRUE(QvTestSystem::CopyProgram(TrayProgram(), program));
-    ASSERT_TRUE(QvTestSystem::CopyProgram(HostPath(QvTestDataFile(QV_E2E_LOAD_BY_NAME_EXE)), workingDir + "\\probe.exe"));
+    ASSERT_TRUE(QvTestSystem::CopyProgram(QvTestWinePath(QvTestDataFile(QV_E2E_LOAD_BY_NAME_EXE)), workingDir + "\\probe.exe"));
     for (const std::string& folder : {programDir, workingDir})
         for (const char* name : kPlantedNames)
-            ASSERT_TRUE(CopyFileW(Wide(HostPath(QvTestDataFile(QV_E2E_PLANTED_DLL))).c_str(), Wide(folder + "\\" + name).c_str(), FALSE));
+            ASSERT_TRUE(CopyFileW(Wide(QvTestWinePath(QvTestDataFile(QV_E2E_PLANTED_DLL))).c_str(), Wide(folder + "\\" + name).c_str(), FALSE));
     const PreferNativeLibraries preferNative;
 
     // The plant works: a program that loads by bare name gets it from its own folder.

@@ -25,6 +25,15 @@ inline std::string QvTestDataFile(const char* builtPath) {
     return std::string(folder) + "/" + path.substr(separator == std::string::npos ? 0 : separator + 1);
 }
 
+// A host path as a Windows program under Wine opens it: backslashes, and the host's root as
+// drive Z:. A path that already names a drive is only given backslashes.
+inline std::string QvTestWinePath(std::string path) {
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return !path.empty() && path[0] == '\\' ? "Z:" + path : path;
+}
+
 // The bytes up to the length, terminators among them included.
 inline std::string TextOf(const QvString& s) { return std::string(s.GetText(), size_t(s.GetLength())); }
 
