@@ -9,13 +9,14 @@ include(GoogleTest)
 
 # qv_add_test(<name> SOURCES <files...> LIBS <targets...>)
 # A GoogleTest executable with the project's options (qv_project_options) and the given
-# libraries; tests that drive qvbase's test hooks pass qvbase_private.
+# libraries; tests that drive qvbase's test hooks pass qvbase_private. Every test program
+# has the same main (qvbase_testmain), which installs the platform stand-ins first.
 # Natively every test case is its own ctest entry; under Wine one entry runs the whole
 # executable once, because each Wine process start costs about a second.
 function(qv_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE qv_project_options ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE qv_project_options ${ARG_LIBS} qvbase_testmain GTest::gtest)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT 600)

@@ -17,10 +17,11 @@ that dpkg lists for the Debian package the library comes from. Writes into OUTDI
                            library and architecture; each program CONTAINS and STATIC_LINKs
                            the libraries it holds
 
-Both depend only on the inputs and the installed packages: "created" is SOURCE_DATE_EPOCH
-when set, otherwise 1980-01-01T00:00:00Z (the date of the archive's entries), and the
-namespace derives from the version and the programs' SHA-256. Fails when a program holds
-one of the libraries of those packages whose terms are not written here (UNCOVERED)."""
+Both depend only on the inputs, the installed packages and SOURCE_DATE_EPOCH, which must
+be set: "created" is that time (scripts/release sets it to the time of the last commit
+unless it is set already), and the namespace derives from the version and the programs'
+SHA-256. Fails when a program holds one of the libraries of those packages whose terms are
+not written here (UNCOVERED)."""
 import datetime
 import hashlib
 import json
@@ -278,8 +279,12 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         return 2
     outdir, version = argv[0], argv[1]
-    epoch = int(os.environ.get("SOURCE_DATE_EPOCH", 315532800))  # or 1980-01-01T00:00:00Z
-    created = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc)
+    epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
+    if not re.fullmatch(r"[0-9]+", epoch):
+        print("make_notices: SOURCE_DATE_EPOCH must give the release's time in seconds since 1970 "
+              "(scripts/release takes the last commit's), not %r" % epoch, file=sys.stderr)
+        return 2
+    created = datetime.datetime.fromtimestamp(int(epoch), datetime.timezone.utc)
     digests = {a: hashlib.sha256(open(files[programs[a]], "rb").read()).hexdigest() for a in ARCHES}
     namespace = uuid.uuid5(uuid.NAMESPACE_URL,
                            "/".join(["qvbuitray", version] + sorted(digests.values())))

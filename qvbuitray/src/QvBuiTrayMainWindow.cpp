@@ -1,10 +1,8 @@
-// The hidden main window, its About box, and the optional entry points that newer
-// systems offer for icons at the display's resolution.
+// The hidden main window and its About box.
 #include "QvBuiTrayMainWindow.h"
 
 #include "QvBuiTrayConstants.h"
 #include "QvBuiTrayState.h"
-#include "QvBuiTraySystemLibrary.h"
 #include "QvBuiTrayWndProc.h"
 #include "resource.h"
 
@@ -13,24 +11,6 @@ using namespace QvBuiTray;
 #if !defined(_WIN64)
 static_assert(sizeof(WNDCLASSEXW) == 48, "WNDCLASSEXW of the 32-bit program is 48 bytes");
 #endif
-
-// GetProcAddress gives a generic pointer; going through void (*)(void) states that the
-// entry point's real type is known here. The library comes from the system folder only.
-template <typename Function>
-static Function LookUpEntryPoint(const wchar_t* library, const char* name) {
-    HMODULE module = LoadQvBuiSystemLibrary(library);
-    if (!module)
-        return nullptr;
-    FARPROC entryPoint = GetProcAddress(module, name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)(void)>(entryPoint));
-}
-
-void ResolveQvBuiOptionalEntryPoints() {
-    getDpiForWindow =
-        LookUpEntryPoint<QvGetDpiForWindowFunction>(QVBUITRAY_USER32_DLL, QVBUITRAY_GET_DPI_FOR_WINDOW_NAME);
-    loadIconWithScaleDown = LookUpEntryPoint<QvLoadIconWithScaleDownFunction>(
-        QVBUITRAY_COMCTL32_DLL, QVBUITRAY_LOAD_ICON_WITH_SCALE_DOWN_NAME);
-}
 
 void RegisterQvBuiMainWindowClass() {
     WNDCLASSEXW windowClassInfo = {};

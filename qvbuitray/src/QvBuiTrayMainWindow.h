@@ -9,7 +9,5 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 // Registers the main window class (class name QvBuiTray::windowClass); not examined.
 void RegisterQvBuiMainWindowClass();
-// Looks up GetDpiForWindow and LoadIconWithScaleDown; each stays null when missing.
-void ResolveQvBuiOptionalEntryPoints();
 // Creates the hidden main window (null on failure).
 HWND CreateQvBuiMainWindow();

@@ -6,6 +6,9 @@
 
 #include <cwchar>
 
+#include "QvBuiTrayConstants.h"
+#include "QvBuiTrayState.h"
+
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
@@ -53,3 +56,21 @@ HMODULE LoadQvBuiSystemLibraryBy(const wchar_t* name, bool searchFlagsKnown) {
 }
 
 HMODULE LoadQvBuiSystemLibrary(const wchar_t* name) { return LoadQvBuiSystemLibraryBy(name, SearchFlagsKnown()); }
+
+// GetProcAddress gives a generic pointer; going through void (*)(void) states that the
+// entry point's real type is known here.
+template <typename Function>
+static Function LookUpEntryPoint(const wchar_t* library, const char* name) {
+    HMODULE module = LoadQvBuiSystemLibrary(library);
+    if (!module)
+        return nullptr;
+    FARPROC entryPoint = GetProcAddress(module, name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)(void)>(entryPoint));
+}
+
+void ResolveQvBuiOptionalEntryPoints() {
+    QvBuiTray::getDpiForWindow = LookUpEntryPoint<QvGetDpiForWindowFunction>(
+        QVBUITRAY_USER32_DLL, QVBUITRAY_GET_DPI_FOR_WINDOW_NAME);
+    QvBuiTray::loadIconWithScaleDown = LookUpEntryPoint<QvLoadIconWithScaleDownFunction>(
+        QVBUITRAY_COMCTL32_DLL, QVBUITRAY_LOAD_ICON_WITH_SCALE_DOWN_NAME);
+}

@@ -19,3 +19,9 @@ HMODULE LoadQvBuiSystemLibrary(const wchar_t* name);
 // searchFlagsKnown, otherwise the full path in the system folder, which is how a
 // Windows 7 SP1 without the update that introduced the flag is served.
 HMODULE LoadQvBuiSystemLibraryBy(const wchar_t* name, bool searchFlagsKnown);
+
+// Looks up the optional entry points newer systems offer for icons at the display's
+// resolution (GetDpiForWindow in user32, LoadIconWithScaleDown in comctl32) in libraries
+// loaded as above, into QvBuiTray::getDpiForWindow and loadIconWithScaleDown; each stays
+// null when its library or entry point is missing.
+void ResolveQvBuiOptionalEntryPoints();

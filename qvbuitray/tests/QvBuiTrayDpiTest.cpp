@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "QvBuiTrayMainWindow.h"
 #include "QvBuiTrayState.h"
+#include "QvBuiTraySystemLibrary.h"
 #include "QvBuiTrayTestSupport.h"
 #include "QvBuiTrayWndProc.h"
 

@@ -56,9 +56,10 @@ TEST_F(QvFileTest, StatusQueriesAndPathRulesForTrailingSeparatorsAndLastComponen
     std::string file = temp.MakeFile("f.txt", "12345"), dir = temp.MakeDir("d");
     temp.MakeFile("d\\inner", "xx");
     EXPECT_EQ("5|0 dir|0 dir", Status(file) + "|" + Status(dir) + "|" + Status(dir + "\\"));
-    EXPECT_EQ((std::vector<int64_t>{5, 0, 0, 1}),
-              (std::vector<int64_t>{QvFile::GetFileSize(file.c_str()), QvFile::GetFileSize(dir.c_str()),
-                                    QvFile::GetFileSize(nullptr), QvFile::FileExists(dir.c_str())}));
+    EXPECT_EQ(5, QvFile::GetFileSize(file.c_str())) << "GetFileSize of a file of 5 bytes";
+    EXPECT_EQ(0, QvFile::GetFileSize(dir.c_str())) << "GetFileSize of a folder";
+    EXPECT_EQ(0, QvFile::GetFileSize(nullptr)) << "GetFileSize(null)";
+    EXPECT_TRUE(QvFile::FileExists(dir.c_str())) << "FileExists of a folder";
     int64_t now = int64_t(QvPlatform::GetSystemFileTime() / 10000) - 11644473600000LL;
     QvString filePath(file.c_str()), missing("qv-no-such-file-here"), empty("");
     QvFileInfo info;
@@ -196,13 +197,12 @@ TEST(QvFileXml, CollectsSnippetsByTextualRules) {
     }
     QvString buffer("<t a=\"1\"/>");
     QvStringVector snippets;
-    EXPECT_FALSE(QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, nullptr, &snippets) ||
-                 QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, "t", nullptr));
-    EXPECT_EQ((std::vector<int32_t>{10, -1, -1, -1}),
-              (std::vector<int32_t>{QvFile::FindXmlElementEnd(&buffer, 3, "t"),
-                                    QvFile::FindXmlElementEnd(&buffer, 10, "t"),
-                                    QvFile::FindXmlElementEnd(&buffer, -1, "t"),
-                                    QvFile::FindXmlElementEnd(nullptr, 0, "t")}));
+    EXPECT_FALSE(QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, nullptr, &snippets)) << "a null tag name";
+    EXPECT_FALSE(QvFile::GetAllXmlSnippetsWithTagNameInXml(&buffer, "t", nullptr)) << "a null vector";
+    struct End { int32_t start, end; };
+    for (const End& c : {End{3, 10}, {10, -1}, {-1, -1}})
+        EXPECT_EQ(c.end, QvFile::FindXmlElementEnd(&buffer, c.start, "t")) << "FindXmlElementEnd from " << c.start;
+    EXPECT_EQ(-1, QvFile::FindXmlElementEnd(nullptr, 0, "t")) << "FindXmlElementEnd in a null buffer";
     // Each unterminated opening is settled without rescanning the rest (else this would not finish).
     std::string text;
     for (int i = 0; i < 200000; ++i) text += "<t <t><<<<";

@@ -24,6 +24,10 @@ const int32_t kReadSlack = 10;
 // Temporary directory used when the platform cannot name one.
 const char* const kFallbackTempDir = "C:\\Temp";
 
+// The path separator test of the program: "\" and "/" both separate components, on every
+// platform.
+inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
 // Resets info, stores the path in it (one trailing "\" or "/" removed, except for "/" and
 // drive roots such as "C:\") and queries it. True when the path exists, file or directory.
 // False for a null or empty path or a null info; info then keeps its path and zero values.
@@ -43,7 +47,8 @@ int64_t GetFileSize(const char* path);
 // False (buffer unchanged) when nothing can be cut: null, empty, "C:\", "/", a bare name.
 bool StripLastPathComponent(char* path);
 
-// Drops one trailing "\" or "/" from the path, when it ends with one.
+// Drops one trailing "\" or "/" from the path, when it ends with one: the one place that
+// does (GetFileInfo calls it too, after sparing the roots "/" and "C:\").
 void RemoveTrailingSeparator(QvString* path);
 
 // Creates the directory and every missing parent, with the shared access list when
@@ -64,6 +69,28 @@ char* ReadWholeFile(const char* path, int32_t* length);
 
 // Empties out and fills it with the file's bytes. False for a null path or a failed read.
 bool ReadFileToString(const char* path, QvString* out);
+
+// How a reader retries a file that another program may be rewriting at that moment: up to
+// attempts reads, with a wait of waitMillis after each read that is not whole, after the
+// last one too when waitAfterLast is set. The waits go through the clock seam.
+struct QvReadRetry {
+    int32_t attempts;
+    uint32_t waitMillis;
+    bool waitAfterLast;
+};
+// Whether a read gave the whole file: its bytes (NUL-terminated), their count and the
+// context the caller passed along.
+typedef bool (*QvIsWholeRead)(const char* text, int32_t length, void* context);
+
+// ReadWholeFile again and again, as retry says, until a read succeeds and isWhole (when not
+// null) accepts it. That read's buffer, or null (*length 0) when none was whole; the reads
+// not taken are released.
+char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry& retry, QvIsWholeRead isWhole,
+                            void* context);
+// The same with ReadFileToString: true when a read into out succeeded and isWhole (when not
+// null) accepted out's text.
+bool ReadFileToStringRetrying(const char* path, QvString* out, const QvReadRetry& retry, QvIsWholeRead isWhole,
+                              void* context);
 
 // Replaces the file's content with count bytes, creating the file when absent. Refused
 // when the path is a directory or a reparse point, or its parent is missing. True when

@@ -55,6 +55,7 @@ public:
 
     void Insert(int32_t pos, const char* text);
     void Delete(int32_t pos, int32_t count);
+    // Drops the leading and trailing bytes IsTrimmedByte names.
     void Trim();
     void MakeLower();
 
@@ -84,6 +85,11 @@ public:
     static char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
     static bool EqualsNoCase(const char* a, const char* b);
     static bool EqualsNoCase(const char* a, int32_t length, const char* b);
+    // The order of that rule: -1, 0 or 1 as Compare gives it for the folded texts (null
+    // counts as the empty string, bytes compare as signed 8-bit values).
+    static int CompareNoCase(const char* a, const char* b);
+    // The bytes Trim drops, the program's one set of blanks: space, tab, CR and LF.
+    static bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
     // Copies source with its terminator; the caller guarantees room.
     static void CopyText(char* destination, const char* source);
 

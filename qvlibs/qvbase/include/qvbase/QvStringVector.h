@@ -36,12 +36,19 @@ public:
 
     // Sorts the items with CompareNoCase (quicksort: equal items in unspecified order).
     void SortNoCase();
-    // -1, 0 or 1. Null sorts first, then the empty text; otherwise bytes compare as
-    // signed 8-bit values after folding A to Z to lower case.
+    // -1, 0 or 1. Null sorts first, then the empty text; otherwise the texts compare as
+    // QvString::CompareNoCase orders them.
     static int CompareNoCase(const QvString* a, const QvString* b);
-    // Clears output and fills it with the trimmed comma-separated fields of source.
-    // Nothing happens when either pointer is null.
+    // Clears output and fills it with the trimmed comma-separated fields of source (the
+    // fields NextCommaField gives); a value without a comma is trimmed too, unlike the
+    // settings lists that keep a lone value as it is. Nothing happens when either pointer
+    // is null.
     static void SplitCommaList(const QvString* source, QvStringVector* output);
+    // The comma-separated list's fields in place, one a call from *position (0 first): the
+    // untrimmed bytes up to the next comma or the end, as *start and *length. False when no
+    // field is left: an empty text has none and nothing follows a trailing comma. Commas
+    // after a NUL byte do not count, as for FindChar.
+    static bool NextCommaField(const QvString* source, int32_t* position, int32_t* start, int32_t* length);
 
     // Slots of a new vector; beyond this, growth goes 150, 250, 350, ...
     static const int32_t kInitialCapacity = 50;

@@ -10,9 +10,11 @@ class QvString;
 
 class QvVolumeInfo {
 public:
+    // A volume GUID text has exactly this many characters (the settings reader takes no other).
+    static const int32_t kVolumeGuidLength = 28;
     // Sizes of the fixed text fields, terminator included.
-    static const int32_t kTypeCodeSize = 3;     // up to 2 characters
-    static const int32_t kVolumeGuidSize = 29;  // up to 28 characters
+    static const int32_t kTypeCodeSize = 3;  // up to 2 characters
+    static const int32_t kVolumeGuidSize = kVolumeGuidLength + 1;
     static const int32_t kHguidSize = 26;       // up to 25 characters
 
     // Type code of a record that nobody filled in, and of volumes from the settings file.

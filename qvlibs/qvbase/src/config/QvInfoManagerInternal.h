@@ -16,9 +16,10 @@ void LogParts(const char* a, const char* b = nullptr, const char* c = nullptr, c
 
 
 // The comma-separated value as list items: with a comma, the trimmed fields of
-// SplitCommaList; without, the whole value as one item (trimmed when trimSingle); an empty
-// value gives no item. Clears items first. False when memory ran out and some item is
-// missing or without its text.
+// SplitCommaList; without, the whole value as one item, trimmed only when trimSingle (where
+// SplitCommaList always trims it); an empty value gives no item. Clears items first. False
+// when memory ran out and some item is missing or without its text. The watched-folder
+// parse reads its lists by this rule (trimSingle false) in place.
 bool SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* items);
 
 // The elements of the tag in text (null text: none). When memory ran out before all were

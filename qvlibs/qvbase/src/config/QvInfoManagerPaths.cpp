@@ -103,11 +103,10 @@ bool SplitSettingList(const QvString* value, bool trimSingle, QvStringVector* it
         return true;
     if (value->FindChar(0, ',') >= 0) {
         QvStringVector::SplitCommaList(value, items);
-        // One field per comma, and one more unless the value ends with the comma.
-        int32_t fields = 0, last = -1;
-        for (int32_t at = value->FindChar(0, ','); at >= 0; at = value->FindChar(at + 1, ','))
-            fields++, last = at;
-        fields += last < length - 1 ? 1 : 0;
+        // Whole when every field arrived with its text.
+        int32_t fields = 0, position = 0, start = 0, fieldLength = 0;
+        while (QvStringVector::NextCommaField(value, &position, &start, &fieldLength))
+            fields++;
         bool whole = items->GetCount() == fields;
         for (int32_t i = 0; whole && i < fields; i++)
             whole = HasBuffer(items->GetAt(i));

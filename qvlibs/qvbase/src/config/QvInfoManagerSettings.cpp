@@ -8,7 +8,6 @@
 
 #include "config/QvInfoManagerInternal.h"
 #include "foundation/QvUntilExit.h"
-#include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
@@ -30,7 +29,6 @@ const int32_t kDefaultBackupThreads = 1;
 const int32_t kThrottledOrUnsetBackupThreads = 8;
 const int32_t kMaxBackupThreads = 200;
 const int32_t kMinMacAddressLength = 2;
-const int32_t kVolumeGuidLength = 28;
 const char* const kDefaultScratchMountPoint = "C:\\";
 const char* const kDefaultScratchGuid = "v000000000000000000000000000";
 const char* const kUnknownLogin = "unknown";
@@ -74,12 +72,8 @@ void ResetSettings(ControlPanelSettings& settings) {
 // Up to kReadAttempts reads, each failed one followed by a wait: the other programs of
 // the client may be rewriting the file at this moment.
 bool ReadSettingsText(const QvString* path, QvString* text) {
-    for (int32_t attempt = 0; attempt < QvInfoManager::kReadAttempts; attempt++) {
-        if (QvFile::ReadFileToString(path->GetText(), text))
-            return true;
-        QvPlatform::Sleep(QvInfoManager::kReadRetryWaitMillis);
-    }
-    return false;
+    const QvFile::QvReadRetry retry = {QvInfoManager::kReadAttempts, QvInfoManager::kReadRetryWaitMillis, true};
+    return QvFile::ReadFileToStringRetrying(path->GetText(), text, retry, nullptr, nullptr);
 }
 
 // Reads two attributes of an element; *found tells which the element holds. False, with
@@ -229,7 +223,7 @@ void ReadVolumes(const QvString& text, const QvString& hguid, ControlPanelSettin
             LogParts(kVolumeErrorPrefix, "bogus <qvvolume ... /> tag in qvinfo.xml no vGuid: ", snippet);
             continue;
         }
-        if (guid.GetLength() != kVolumeGuidLength) {
+        if (guid.GetLength() != QvVolumeInfo::kVolumeGuidLength) {
             LogParts(kVolumeErrorPrefix, "bogus <qvvolume ... /> tag in qvinfo.xml bad vGuid: ", snippet);
             continue;
         }
@@ -242,7 +236,7 @@ void ReadVolumes(const QvString& text, const QvString& hguid, ControlPanelSettin
             continue;
         }
         char last = mountPoint.GetText()[mountPoint.GetLength() - 1];
-        if (last != '/' && last != '\\')
+        if (!QvFile::IsPathSeparator(last))
             mountPoint.AppendChar('\\');
         QvVolumeInfo* volume = settings.volumes.AddNew();  // never grows: reserved above
         if (volume != nullptr)
@@ -296,7 +290,7 @@ void ReadScratchVolume(const QvString& text, QvVolumeInfo& scratch) {
     }
     scratch.SetMountPointPath(value.GetText());
 
-    if (FindAttribute(text, "scratch_vol_guid", &value) && value.GetLength() == kVolumeGuidLength &&
+    if (FindAttribute(text, "scratch_vol_guid", &value) && value.GetLength() == QvVolumeInfo::kVolumeGuidLength &&
         value.GetText()[0] == 'v')
         scratch.SetVolumeGuid(value.GetText());
     else

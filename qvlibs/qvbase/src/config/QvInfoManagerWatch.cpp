@@ -127,8 +127,6 @@ void SubstituteSmartWatch(const QvString& value, int32_t first, const QvString& 
     out->Append(value.GetText() + start);
 }
 
-bool IsTrimmedByte(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // The file sets in a form quick to search: names with their lengths.
 struct FileSetIndex {
     QvStringVector sets[QV_INFO_MAX_NUM_FILESETS];
@@ -216,27 +214,18 @@ QvHashTable* BuildRecord(const char* snippet, const QvString& smartValue, const 
         return nullptr;
     }
     char mode = kWatchedMode;
-    // The items of the list, read in place: with a comma, the trimmed fields (an empty
-    // field after the last comma is dropped, other empty fields stay); without one, the
-    // whole value untrimmed; an empty value has no item.
+    // The items of the list as SplitSettingList gives them without trimSingle, read in place:
+    // with a comma, the trimmed fields; without one, the whole value untrimmed.
     const char* text = list->GetText();
-    const int32_t length = list->GetLength();
-    if (length > 0 && list->FindChar(0, ',') < 0) {
-        whole = ApplyItem(text, length, snippet, fileSets, record, &mode);
-    } else if (length > 0) {
-        int32_t start = 0;
-        while (start < length) {
-            const char* comma = static_cast<const char*>(memchr(text + start, ',', static_cast<size_t>(length - start)));
-            const int32_t end = comma != nullptr ? static_cast<int32_t>(comma - text) : length;
-            int32_t first = start;
-            int32_t last = end;
-            while (first < last && IsTrimmedByte(text[first]))
-                first++;
-            while (last > first && IsTrimmedByte(text[last - 1]))
-                last--;
-            whole = ApplyItem(text + first, last - first, snippet, fileSets, record, &mode) && whole;
-            start = end + 1;
-        }
+    const bool trimmed = list->FindChar(0, ',') >= 0;
+    int32_t position = 0, first = 0, length = 0;
+    while (QvStringVector::NextCommaField(list, &position, &first, &length)) {
+        int32_t last = first + length;
+        while (trimmed && first < last && QvString::IsTrimmedByte(text[first]))
+            first++;
+        while (trimmed && last > first && QvString::IsTrimmedByte(text[last - 1]))
+            last--;
+        whole = ApplyItem(text + first, last - first, snippet, fileSets, record, &mode) && whole;
     }
     QvString& name = scratch.name;
     name.Set("");
@@ -258,10 +247,12 @@ struct RecordByLength {
     QvHashTable* record;
 };
 
+// The order of both sorts below: the longer name first.
+int LongerFirst(size_t lengthA, size_t lengthB) { return lengthA > lengthB ? -1 : (lengthA < lengthB ? 1 : 0); }
+
 int CompareLongestNameFirst(const void* a, const void* b) {
-    size_t lengthA = static_cast<const RecordByLength*>(a)->nameLength;
-    size_t lengthB = static_cast<const RecordByLength*>(b)->nameLength;
-    return lengthA > lengthB ? -1 : (lengthA < lengthB ? 1 : 0);
+    return LongerFirst(static_cast<const RecordByLength*>(a)->nameLength,
+                       static_cast<const RecordByLength*>(b)->nameLength);
 }
 
 size_t NameLength(const QvHashTable* record) {
@@ -270,9 +261,8 @@ size_t NameLength(const QvHashTable* record) {
 }
 
 int CompareRecordsLongestNameFirst(const void* a, const void* b) {
-    size_t lengthA = NameLength(*static_cast<QvHashTable* const*>(a));
-    size_t lengthB = NameLength(*static_cast<QvHashTable* const*>(b));
-    return lengthA > lengthB ? -1 : (lengthA < lengthB ? 1 : 0);
+    return LongerFirst(NameLength(*static_cast<QvHashTable* const*>(a)),
+                       NameLength(*static_cast<QvHashTable* const*>(b)));
 }
 
 // Longest name first; each name is measured once rather than at every comparison. Without

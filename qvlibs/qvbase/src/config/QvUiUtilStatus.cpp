@@ -9,7 +9,6 @@
 
 #include "config/QvUiUtilState.h"
 #include "foundation/QvUntilExit.h"
-#include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFile.h"
 #include "qvbase/QvFileXml.h"
@@ -31,6 +30,8 @@ const char* const kSendLogsStatusFileName = "qv_sendlogs_ststus.shm";
 const int32_t kMinSynchostinfoLength = 10;
 const int32_t kSynchostinfoReadAttempts = 20;
 const uint32_t kSynchostinfoRetryWaitMillis = 300;
+// A wait between two reads, none after the last.
+const QvFile::QvReadRetry kSynchostinfoRetry = {kSynchostinfoReadAttempts, kSynchostinfoRetryWaitMillis, false};
 
 // The send-logs record: 32 bytes, little-endian, no header.
 const int32_t kSendLogsRecordSize = 32;
@@ -40,6 +41,8 @@ const int32_t kTotalAmountOffset = 16;
 const int32_t kErrorCodeOffset = 28;
 const int32_t kSendLogsReadAttempts = 10;
 const uint32_t kSendLogsRetryWaitMillis = 100;
+// Every read that is not whole is followed by a wait, the last one too.
+const QvFile::QvReadRetry kSendLogsRetry = {kSendLogsReadAttempts, kSendLogsRetryWaitMillis, true};
 // Percent ranges: preparing runs 0 to 10, sending 10 to 100.
 const uint64_t kPreparingPercentSpan = 10;
 const uint64_t kSendingPercentStart = 10;
@@ -64,6 +67,9 @@ const QvString& SynchostinfoPath() {
         FormSynchostinfoPath(&paths.synchostinfo);
     return paths.synchostinfo;
 }
+
+bool IsWholeSynchostinfo(const char*, int32_t length, void*) { return length > kMinSynchostinfoLength; }
+bool IsWholeSendLogsRecord(const char*, int32_t length, void*) { return length == kSendLogsRecordSize; }
 
 uint32_t ReadUint32Le(const unsigned char* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
@@ -107,17 +113,11 @@ bool IsCheckForUpdatesEnabled() {
     if (!QvFile::FileExists(&path))
         return true;
 
-    char* text = nullptr;
-    for (int32_t attempt = 1;; ++attempt) {
-        int32_t length = 0;
-        text = QvFile::ReadWholeFile(path.GetText(), &length);
-        if (text && length > kMinSynchostinfoLength)
-            break;
-        QvPlatform::Free(text);
-        if (attempt == kSynchostinfoReadAttempts)
-            return true;
-        QvPlatform::Sleep(kSynchostinfoRetryWaitMillis);
-    }
+    int32_t length = 0;
+    char* text =
+        QvFile::ReadWholeFileRetrying(path.GetText(), &length, kSynchostinfoRetry, IsWholeSynchostinfo, nullptr);
+    if (!text)
+        return true;
 
     QvString value;
     bool disabled = QvFile::GetUniqueStrAttrFromXmlSnippet(text, kCheckForUpdatesAttribute, &value) &&
@@ -143,17 +143,9 @@ QvSendLogsRunStatus GetSendLogsStatus(uint32_t* percent, uint64_t* done, uint64_
     if (!QvFile::FileExists(&path))
         return kSendLogsRunStatusNone;
 
-    char* record = nullptr;
-    for (int32_t attempt = 0; attempt < kSendLogsReadAttempts && !record; ++attempt) {
-        int32_t length = 0;
-        record = QvFile::ReadWholeFile(path.GetText(), &length);
-        if (record && length != kSendLogsRecordSize) {
-            QvPlatform::Free(record);
-            record = nullptr;
-        }
-        if (!record)
-            QvPlatform::Sleep(kSendLogsRetryWaitMillis);
-    }
+    int32_t length = 0;
+    char* record =
+        QvFile::ReadWholeFileRetrying(path.GetText(), &length, kSendLogsRetry, IsWholeSendLogsRecord, nullptr);
     if (!record) {
         // The message text is the one the client's log readers know.
         QV_LOG_MESSAGE(QV_LOG_LEVEL_ERROR, "pSendLogsStatus is NULL for %s", path.GetText());

@@ -10,33 +10,38 @@
 #include "foundation/QvUntilExit.h"
 #include "files/QvFileState.h"
 #include "files/QvPlatformFiles.h"
+#include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvFileInfo.h"
 #include "qvbase/QvString.h"
 
 namespace {
 
-// Milliseconds from 1601-01-01 (the platform's epoch) to 1970-01-01.
-const int64_t kEpochDifferenceMillis = 11644473600000LL;
-const int64_t kTicksPerMilli = 10000;
+using QvFile::IsPathSeparator;
 
-inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+// Signed: a file time before 1970 gives a negative time value.
+int64_t TicksToMillis(int64_t ticks) {
+    return ticks / int64_t(QvPlatform::kFileTimeTicksPerMillisecond) - int64_t(QvPlatform::kFileTimeMillisecondsAt1970);
+}
 
-int64_t TicksToMillis(int64_t ticks) { return ticks / kTicksPerMilli - kEpochDifferenceMillis; }
-
-// One trailing separator goes, except from "/" and from a drive root such as "C:\".
-void StripTrailingSeparator(QvString* path) {
+// "/" and a drive root such as "C:\", whose separator GetFileInfo keeps: without it they
+// would name nothing, or the drive's current folder.
+bool IsRootWithSeparator(const QvString* path) {
     int32_t n = path->GetLength();
-    if (n == 0)
-        return;
     const char* text = path->GetText();
-    if (!IsSeparator(text[n - 1]))
-        return;
-    if (n == 1 && text[0] == '/')
-        return;
-    if (n < 4 && n >= 2 && text[n - 1] == '\\' && text[n - 2] == ':')
-        return;
-    path->SetLength(n - 1);
+    return (n == 1 && text[0] == '/') || (n >= 2 && n < 4 && text[n - 1] == '\\' && text[n - 2] == ':');
+}
+
+// The loop of the retrying reads: readOnce() reads and tells whether the read was whole.
+template <typename ReadOnce>
+bool ReadRetrying(const QvFile::QvReadRetry& retry, ReadOnce readOnce) {
+    for (int32_t attempt = 1; attempt <= retry.attempts; ++attempt) {
+        if (readOnce())
+            return true;
+        if (attempt < retry.attempts || retry.waitAfterLast)
+            QvPlatform::Sleep(retry.waitMillis);
+    }
+    return false;
 }
 
 // Writing is allowed to a new path or over an ordinary file, never through a directory
@@ -66,7 +71,8 @@ bool GetFileInfo(const QvString* path, QvFileInfo* info) {
     if (!info->path)
         return false;
     info->path->Set(path);
-    StripTrailingSeparator(info->path);
+    if (!IsRootWithSeparator(info->path))
+        RemoveTrailingSeparator(info->path);
     if (info->path->GetLength() == 0)
         return false;
 
@@ -106,7 +112,7 @@ int64_t GetFileSize(const char* path) {
 
 void RemoveTrailingSeparator(QvString* path) {
     int32_t length = path != nullptr ? path->GetLength() : 0;
-    if (length > 0 && IsSeparator(path->GetText()[length - 1]))
+    if (length > 0 && IsPathSeparator(path->GetText()[length - 1]))
         path->SetLength(length - 1);
 }
 
@@ -116,13 +122,13 @@ bool StripLastPathComponent(char* path) {
     size_t n = strlen(path);
     if (n == 0)
         return false;
-    if (IsSeparator(path[n - 1])) {
+    if (IsPathSeparator(path[n - 1])) {
         if (n == 1 || (n == 3 && path[1] == ':'))
             return false;
         --n;
     }
     size_t p = n;
-    while (p > 0 && !IsSeparator(path[p - 1]))
+    while (p > 0 && !IsPathSeparator(path[p - 1]))
         --p;
     if (p == 0)
         return false;  // no separator at all
@@ -248,6 +254,29 @@ bool ReadFileToString(const char* path, QvString* out) {
     out->Set(bytes, length);
     QvPlatform::Free(bytes);
     return out->GetLength() == length;
+}
+
+char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry& retry, QvIsWholeRead isWhole,
+                            void* context) {
+    char* text = nullptr;
+    ReadRetrying(retry, [&] {
+        text = ReadWholeFile(path, length);
+        if (text && (!isWhole || isWhole(text, *length, context)))
+            return true;
+        QvPlatform::Free(text);
+        text = nullptr;
+        if (length)
+            *length = 0;
+        return false;
+    });
+    return text;
+}
+
+bool ReadFileToStringRetrying(const char* path, QvString* out, const QvReadRetry& retry, QvIsWholeRead isWhole,
+                              void* context) {
+    return ReadRetrying(retry, [&] {
+        return ReadFileToString(path, out) && (!isWhole || isWhole(out->GetText(), out->GetLength(), context));
+    });
 }
 
 bool WriteWholeFile(const char* path, const void* data, int32_t count) {

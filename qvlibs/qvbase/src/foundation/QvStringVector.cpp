@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "foundation/QvSlotGrowth.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
 
@@ -54,9 +55,7 @@ bool QvStringVector::EnsureCapacity(int32_t n) {
     // size when its 50th item arrives.
     if (n < capacity)
         return true;
-    int32_t newCapacity = kInitialCapacity;
-    if (n > kInitialCapacity)
-        newCapacity = kInitialCapacity + kGrowthStep + kGrowthStep * ((n - kInitialCapacity) / kGrowthStep);
+    const int32_t newCapacity = QvSteppedSlotCount(n, kInitialCapacity, kGrowthStep);
     QvString** grown = static_cast<QvString**>(
         QvPlatform::Realloc(items, sizeof(QvString*) * static_cast<size_t>(newCapacity)));
     if (grown == nullptr) {
@@ -93,12 +92,6 @@ void QvStringVector::SortNoCase() {
         qsort(items, static_cast<size_t>(count), sizeof(QvString*), CompareItemsNoCase);
 }
 
-static signed char FoldAsciiLetter(char c) {
-    if (c >= 'A' && c <= 'Z')
-        c = static_cast<char>(c - 'A' + 'a');
-    return static_cast<signed char>(c);
-}
-
 int QvStringVector::CompareNoCase(const QvString* a, const QvString* b) {
     if (a == nullptr)
         return b == nullptr ? 0 : -1;
@@ -108,18 +101,7 @@ int QvStringVector::CompareNoCase(const QvString* a, const QvString* b) {
         return b->GetLength() < 1 ? 0 : -1;
     if (b->GetLength() < 1)
         return 1;
-    const char* p = a->GetText();
-    const char* q = b->GetText();
-    for (;; p++, q++) {
-        signed char x = FoldAsciiLetter(*p);
-        signed char y = FoldAsciiLetter(*q);
-        if (x < y)
-            return -1;
-        if (x > y)
-            return 1;
-        if (x == 0)
-            return 0;
-    }
+    return QvString::CompareNoCase(a->GetText(), b->GetText());
 }
 
 // Adds a trimmed heap copy of source[start, start + length); an item that cannot be
@@ -138,15 +120,18 @@ void QvStringVector::SplitCommaList(const QvString* source, QvStringVector* outp
     if (source == nullptr || output == nullptr)
         return;
     output->Clear();
-    int32_t length = source->GetLength();
-    if (length < 1)
-        return;
-    int32_t start = 0;
-    for (int32_t comma = source->FindChar(0, ','); comma >= 0; comma = source->FindChar(start, ',')) {
-        AddTrimmedField(output, source, start, comma - start);
-        start = comma + 1;
-    }
-    // Nothing follows a trailing comma.
-    if (start < length)
-        AddTrimmedField(output, source, start, length - start);
+    int32_t position = 0, start = 0, length = 0;
+    while (NextCommaField(source, &position, &start, &length))
+        AddTrimmedField(output, source, start, length);
+}
+
+bool QvStringVector::NextCommaField(const QvString* source, int32_t* position, int32_t* start, int32_t* length) {
+    if (*position < 0 || *position >= source->GetLength())
+        return false;
+    const int32_t comma = source->FindChar(*position, ',');
+    const int32_t end = comma >= 0 ? comma : source->GetLength();
+    *start = *position;
+    *length = end - *position;
+    *position = end + 1;
+    return true;
 }

@@ -8,15 +8,14 @@
 #include "platform/QvPlatformClock.h"
 
 namespace {
-// Milliseconds between the file-time epoch (1601-01-01) and 1970-01-01.
-const uint64_t kEpochDifferenceMillis = 11644473600000ULL;
-const uint64_t kTicksPerMilli = 10000;
+using QvPlatform::kFileTimeMillisecondsAt1970;
+using QvPlatform::kFileTimeTicksPerMillisecond;
 const char kTimeTextFormat[] = "%Y-%m-%d %H:%M:%S";
 }  // namespace
 
 int64_t GetCurrentTimeMillis() {
     uint64_t fileTime = QvPlatform::GetSystemFileTime();
-    return int64_t(fileTime / kTicksPerMilli - kEpochDifferenceMillis);
+    return int64_t(fileTime / kFileTimeTicksPerMillisecond - kFileTimeMillisecondsAt1970);
 }
 
 void FormatTimeMillis(char* buffer, int64_t timeMillis) {
@@ -25,7 +24,7 @@ void FormatTimeMillis(char* buffer, int64_t timeMillis) {
     buffer[0] = '\0';
     // Unsigned arithmetic, so that values far outside the file-time range wrap around instead
     // of overflowing; they give an empty text or an arbitrary date, never a crash.
-    uint64_t fileTime = (uint64_t(timeMillis) + kEpochDifferenceMillis) * kTicksPerMilli;
+    uint64_t fileTime = (uint64_t(timeMillis) + kFileTimeMillisecondsAt1970) * kFileTimeTicksPerMillisecond;
     QvPlatform::QvUtcFields fields;
     if (!QvPlatform::FileTimeToUtcFields(fileTime, &fields))
         return;

@@ -407,8 +407,8 @@ bool QvUtf16String::EnsureCapacity(int32_t n) {
         newCapacity = need + 100000;
     if (newCapacity > INT32_MAX)
         return false;  // beyond what the capacity field can record; nothing changes
-    // A string with nothing to keep gets a new block: cheaper than a reallocation, which
-    // may copy and (in glibc) takes the allocator's slow path.
+    // A string with nothing to keep gets a new block: a reallocation may move and copy
+    // the old bytes on any heap (and on the native build glibc's takes a slow path).
     const bool empty = !buffer || length == 0;
     void* grown = empty ? QvPlatform::Malloc(size_t(newCapacity)) : QvPlatform::Realloc(buffer, size_t(newCapacity));
     if (!grown) {

@@ -34,9 +34,10 @@ const int32_t kExtensionLength = 4;
 using QvLogPrivate::Log;
 using QvLogPrivate::LogState;
 
-int32_t FindLastChar(const QvString* text, char c) {
+// The index of the last c before index end, or -1.
+int32_t FindLastChar(const QvString* text, char c, int32_t end) {
     const char* bytes = text->GetText();
-    for (int32_t i = text->GetLength() - 1; i >= 0; --i) {
+    for (int32_t i = end - 1; i >= 0; --i) {
         if (bytes[i] == c)
             return i;
     }
@@ -88,8 +89,6 @@ void CleanUpComingDays(int32_t today, int64_t now) {
     }
 }
 
-bool IsSeparatorChar(char c) { return c == '\\' || c == '/'; }
-
 // The folders the writer makes below the data directory get an access list open to every
 // user, so that any user could swap one of them for a link (a junction, a symbolic link)
 // into a folder of somebody else's, and have that user's programs create and delete log
@@ -101,7 +100,7 @@ bool LogDirectoryPassesThroughLink() {
     const char* text = directory.GetText();
     QvString& folder = log.linkCheckFolder;
     for (int32_t i = log.linkCheckFrom; i < directory.GetLength(); ++i) {
-        if (!IsSeparatorChar(text[i]) || i == 0 || IsSeparatorChar(text[i - 1]))
+        if (!QvFile::IsPathSeparator(text[i]) || i == 0 || QvFile::IsPathSeparator(text[i - 1]))
             continue;
         folder.Set(text, i);
         if (QvFile::IsReparsePoint(folder.GetText()))
@@ -116,7 +115,7 @@ int32_t LinkCheckStart(const QvString& lowerDirectory, const QvString& lowerData
         return lowerDataDir.GetLength();
     int32_t start = 0;
     for (int32_t i = 0; i + 1 < lowerDirectory.GetLength(); ++i)
-        if (IsSeparatorChar(lowerDirectory.GetText()[i]))
+        if (QvFile::IsPathSeparator(lowerDirectory.GetText()[i]))
             start = i + 1;
     return start;
 }
@@ -165,13 +164,7 @@ void GetLogFilePath(int32_t day, QvString* output) {
 
     // The file name starts with the directory's own name: "...\qvbuitray\qvbuitray07.log".
     int32_t length = output->GetLength();
-    int32_t lastBackslash = -1;
-    for (int32_t i = length - 2; i >= 0; --i) {
-        if (output->GetText()[i] == '\\') {
-            lastBackslash = i;
-            break;
-        }
-    }
+    int32_t lastBackslash = FindLastChar(output, '\\', length - 1);
     if (lastBackslash >= 0) {
         QvString name = output->Mid(lastBackslash + 1, length - 2);
         output->AppendChar('\\');
@@ -281,10 +274,10 @@ void LogMessage(int32_t level, const char* sourceFile, int32_t line, const char*
 
 QvString ShortenFunctionName(const char* signature) {
     QvString name(signature ? signature : "");
-    int32_t paren = FindLastChar(&name, '(');
+    int32_t paren = FindLastChar(&name, '(', name.GetLength());
     if (paren >= 0)
         name.SetLength(paren);
-    int32_t space = FindLastChar(&name, ' ');
+    int32_t space = FindLastChar(&name, ' ', name.GetLength());
     if (space >= 0)
         name.Delete(0, space + 1);
     name.Append("()");

@@ -6,6 +6,14 @@
 
 namespace QvPlatform {
 
+// File time counts 100 ns ticks from 1601-01-01 00:00:00 UTC; the program's time values
+// count milliseconds from 1970-01-01, which is 11644473600 seconds later.
+const uint64_t kNanosecondsPerFileTimeTick = 100;
+const uint64_t kFileTimeTicksPerMillisecond = 10000;
+const uint64_t kFileTimeTicksPerSecond = 1000 * kFileTimeTicksPerMillisecond;
+const uint64_t kFileTimeTicksAt1970 = 11644473600ULL * kFileTimeTicksPerSecond;
+const uint64_t kFileTimeMillisecondsAt1970 = kFileTimeTicksAt1970 / kFileTimeTicksPerMillisecond;
+
 struct QvUtcFields {
     int year;
     int month;   // 1..12

@@ -4,10 +4,8 @@
 #include <cstdlib>
 
 namespace QvPlatform {
-const QvMemoryMethods kCMemoryMethods = {std::malloc, std::realloc, std::free};
-// Written out rather than copied from kCMemoryMethods, so that it is constant data, in place
+const QvMemoryMethods kNativeMemoryMethods = {std::malloc, std::realloc, std::free};
+// Written out rather than copied from kNativeMemoryMethods, so that it is constant data, in place
 // before any code of the program runs.
 QvMemoryMethods memoryMethods = {std::malloc, std::realloc, std::free};
-
-void InstallMemoryMethods(const QvMemoryMethods& methods) { memoryMethods = methods; }
 }  // namespace QvPlatform

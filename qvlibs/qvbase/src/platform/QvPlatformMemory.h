@@ -3,6 +3,8 @@
 // They go to the C allocator through a table of methods, as the allocator of an embedded
 // database does: a program never changes it, a test installs its own methods (counting,
 // failing a chosen allocation) before it starts threads, and nothing else sits on the path.
+// Every seam whose calls a test replaces has such a table, defined the same way: the table
+// in use and the native one, both in the seam's portable .cpp.
 
 #include <cstddef>
 #include <cstdlib>
@@ -21,10 +23,7 @@ struct QvMemoryMethods {
 // seam adds no work to the program's path.
 extern QvMemoryMethods memoryMethods;
 // The C allocator's methods, for a replacement to call on to.
-extern const QvMemoryMethods kCMemoryMethods;
-
-// Installs methods (the C allocator's again when given kCMemoryMethods).
-void InstallMemoryMethods(const QvMemoryMethods& methods);
+extern const QvMemoryMethods kNativeMemoryMethods;
 
 inline void* Malloc(size_t size) { return memoryMethods.malloc(size); }
 inline void* Realloc(void* block, size_t size) { return memoryMethods.realloc(block, size); }

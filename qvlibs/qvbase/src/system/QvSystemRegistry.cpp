@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "system/QvPlatformRegistry.h"
+#include "qvbase/QvFile.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvUtf16String.h"
 
@@ -31,7 +32,8 @@ const QvRegistryRootName kRegistryRootNames[] = {
     {"HKEY_DYN_DATA", QvSystem::kRegistryRootDynData},
 };
 
-bool IsRegistrySeparator(char c) { return c == '/' || c == '\\'; }
+// Registry paths take the separators of file paths.
+using QvFile::IsPathSeparator;
 
 // The root name ends at the first separator or terminator from index 1 on (a separator at
 // index 0 belongs to the name). Fills rootName and points *remainder past the root and
@@ -41,14 +43,14 @@ bool SplitRegistryRootName(const char* path, char* rootName, const char** remain
     if (!path || !path[0])
         return false;
     int32_t end = 1;
-    while (end < QvSystem::kRegistryPathFieldSize && path[end] && !IsRegistrySeparator(path[end]))
+    while (end < QvSystem::kRegistryPathFieldSize && path[end] && !IsPathSeparator(path[end]))
         ++end;
     if (end >= QvSystem::kRegistryPathFieldSize || end > QvSystem::kRegistryMaxRootNameLength)
         return false;
     memcpy(rootName, path, size_t(end));
     rootName[end] = 0;
     const char* rest = path + end;
-    if (IsRegistrySeparator(*rest))
+    if (IsPathSeparator(*rest))
         ++rest;
     *remainder = rest;
     return true;
@@ -74,7 +76,7 @@ bool SplitRegistryPath(const char* registryPath, QvRegistryPathParts* parts) {
     // that "HKLM/name" is never mistaken for a value of the root key ("HKLM//name" is one).
     const char* lastSeparator = nullptr;
     for (const char* p = remainder; *p; ++p) {
-        if (IsRegistrySeparator(*p))
+        if (IsPathSeparator(*p))
             lastSeparator = p;
     }
     if (!lastSeparator)

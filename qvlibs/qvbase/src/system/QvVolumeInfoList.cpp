@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "foundation/QvSlotGrowth.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvVolumeInfo.h"
@@ -29,9 +30,7 @@ bool QvVolumeInfoList::Reserve(int32_t n) {
         return false;
     if (n < capacity)
         return true;
-    int32_t newCapacity = kInitialCapacity;
-    if (n > kInitialCapacity)
-        newCapacity = kInitialCapacity + kGrowthStep + kGrowthStep * ((n - kInitialCapacity) / kGrowthStep);
+    const int32_t newCapacity = QvSteppedSlotCount(n, kInitialCapacity, kGrowthStep);
     if (newCapacity == capacity)
         return true;
 
@@ -97,18 +96,6 @@ QvVolumeInfo* QvVolumeInfoList::GetSlot(int32_t index) const {
 int QvVolumeInfoList::CompareByMountPoint(const void* slotA, const void* slotB) {
     const QvVolumeInfo* a = *static_cast<QvVolumeInfo* const*>(slotA);
     const QvVolumeInfo* b = *static_cast<QvVolumeInfo* const*>(slotB);
-    const char* textA = a != nullptr ? a->GetMountPointText() : "";
-    const char* textB = b != nullptr ? b->GetMountPointText() : "";
-    for (;; textA++, textB++) {
-        signed char byteA = static_cast<signed char>(*textA);
-        signed char byteB = static_cast<signed char>(*textB);
-        if (byteA >= 'A' && byteA <= 'Z')
-            byteA = static_cast<signed char>(byteA + ('a' - 'A'));
-        if (byteB >= 'A' && byteB <= 'Z')
-            byteB = static_cast<signed char>(byteB + ('a' - 'A'));
-        if (byteA != byteB)
-            return byteA < byteB ? -1 : 1;
-        if (byteA == 0)
-            return 0;
-    }
+    return QvString::CompareNoCase(a != nullptr ? a->GetMountPointText() : "",
+                                   b != nullptr ? b->GetMountPointText() : "");
 }

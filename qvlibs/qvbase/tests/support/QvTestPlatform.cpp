@@ -1,5 +1,7 @@
 // Test support: the stand-ins behind the platform seam's method tables. Each falls back on the
 // real method the seam exports, so nothing changes until a test asks for a fault or a fake.
+// InstallTestPlatform puts them in place; the test main and the fuzz targets' initialisation
+// call it first thing, while one thread runs.
 #include "QvTestPlatform.h"
 
 #include <atomic>
@@ -26,10 +28,10 @@ bool CountAndCheckFailure(size_t size) {
     return (failing != 0 && (number == failing || (number > failing && failOnward.load())));
 }
 void* CountingMalloc(size_t size) {
-    return CountAndCheckFailure(size) ? nullptr : QvPlatform::kCMemoryMethods.malloc(size);
+    return CountAndCheckFailure(size) ? nullptr : QvPlatform::kNativeMemoryMethods.malloc(size);
 }
 void* CountingRealloc(void* block, size_t size) {
-    return CountAndCheckFailure(size) ? nullptr : QvPlatform::kCMemoryMethods.realloc(block, size);
+    return CountAndCheckFailure(size) ? nullptr : QvPlatform::kNativeMemoryMethods.realloc(block, size);
 }
 const uint64_t kTicksPerMilli = 10000;
 std::atomic<bool> fakeClock{false};
@@ -83,20 +85,17 @@ void SetHostName(bool on, bool succeeds, const char* name) {
     fake.name = name != nullptr ? name : "";
 }
 
-// Installed before main, while one thread runs.
-struct Installer {
-    Installer() {
-        QvPlatform::InstallMemoryMethods({CountingMalloc, CountingRealloc, QvPlatform::kCMemoryMethods.free});
-        QvPlatform::clockMethods = {ClockTime, CountedSleep};
-        QvPlatform::filesMethods = {TempPath};
-        QvPlatform::shellMethods = {KnownFolder, UiLanguage};
-        QvPlatform::hostMethods = {HostNameQuery};
-    }
-} installer;
-
 }  // namespace
 
 namespace QvPlatformTest {
+
+void InstallTestPlatform() {
+    QvPlatform::memoryMethods = {CountingMalloc, CountingRealloc, QvPlatform::kNativeMemoryMethods.free};
+    QvPlatform::clockMethods = {ClockTime, CountedSleep};
+    QvPlatform::filesMethods = {TempPath};
+    QvPlatform::shellMethods = {KnownFolder, UiLanguage};
+    QvPlatform::hostMethods = {HostNameQuery};
+}
 
 long long GetAllocationCount() { return allocationCount; }
 size_t GetLastAllocationSize() { return lastAllocationSize; }

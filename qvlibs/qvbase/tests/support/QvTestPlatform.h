@@ -1,12 +1,18 @@
 #pragma once
-// Test stand-ins for the platform, installed into the seam's method tables before main (the
-// library carries none of this): counted allocations that can be made to fail, a clock that
+// Test stand-ins for the platform, installed into the seam's method tables by
+// InstallTestPlatform, which every test program calls before anything else (the library
+// carries none of this): counted allocations that can be made to fail, a clock that
 // can stand still with counted waits, and faults or fakes for the temporary folder, the known
 // folders, the interface language and the host name. Set these only while one thread runs.
 #include <cstddef>
 #include <cstdint>
 
 namespace QvPlatformTest {
+
+// Puts every stand-in into the seam's tables. Called once, before the first use of the
+// library and while one thread runs: by the test main (QvTestMain.cpp) and by the fuzz
+// targets' initialisation.
+void InstallTestPlatform();
 
 // Allocations (Malloc and Realloc calls) since the last reset.
 long long GetAllocationCount();

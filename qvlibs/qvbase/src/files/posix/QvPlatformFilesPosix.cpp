@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/QvPlatformClock.h"
 #include "platform/QvPlatformMemory.h"
 #include "qvbase/QvString.h"
 
@@ -27,7 +28,6 @@ namespace {
 const mode_t kSharedFileMode = 0666;
 const mode_t kSharedDirectoryMode = 0777;
 const mode_t kDefaultDirectoryMode = 0777;
-const int64_t kUnixEpochTicks = 116444736000000000LL;  // 1970-01-01 in 1601-based ticks
 
 // A symbolic link is the reparse point; it counts as a directory when its target is one.
 void TakeKind(const char* posixPath, const struct stat& st, bool* isDirectory, bool* isReparsePoint) {
@@ -75,7 +75,8 @@ private:
 };
 
 int64_t ToTicks(int64_t seconds, int64_t nanoseconds) {
-    return kUnixEpochTicks + seconds * 10000000LL + nanoseconds / 100;
+    return int64_t(QvPlatform::kFileTimeTicksAt1970) + seconds * int64_t(QvPlatform::kFileTimeTicksPerSecond) +
+           nanoseconds / int64_t(QvPlatform::kNanosecondsPerFileTimeTick);
 }
 
 int OpenRetrying(const char* path, int flags, mode_t mode) {
@@ -208,8 +209,5 @@ bool NativeQueryTempPath(QvString* out) {
     out->Set(dir && dir[0] ? dir : "/tmp");
     return out->GetLength() > 0;
 }
-
-const QvFilesMethods kNativeFilesMethods = {NativeQueryTempPath};
-QvFilesMethods filesMethods = {NativeQueryTempPath};
 
 }  // namespace QvPlatform

@@ -238,7 +238,4 @@ bool NativeQueryTempPath(QvString* out) {
     return ok;
 }
 
-const QvFilesMethods kNativeFilesMethods = {NativeQueryTempPath};
-QvFilesMethods filesMethods = {NativeQueryTempPath};
-
 }  // namespace QvPlatform

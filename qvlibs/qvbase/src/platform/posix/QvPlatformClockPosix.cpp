@@ -10,9 +10,6 @@
 #include <unistd.h>
 
 namespace {
-const uint64_t kTicksPerSecond = 10000000;
-const uint64_t kEpochDifferenceSeconds = 11644473600ULL;  // 1601-01-01 to 1970-01-01
-
 // The process id once asked for; 0 until then, and again in the child of a fork.
 std::atomic<uint32_t> rememberedProcessId{0};
 void ForgetProcessId() { rememberedProcessId.store(0, std::memory_order_relaxed); }
@@ -23,7 +20,8 @@ uint64_t NativeGetSystemFileTime() {
     timespec now;
     if (clock_gettime(CLOCK_REALTIME, &now) != 0)
         return 0;
-    return (uint64_t(now.tv_sec) + kEpochDifferenceSeconds) * kTicksPerSecond + uint64_t(now.tv_nsec) / 100;
+    return kFileTimeTicksAt1970 + uint64_t(now.tv_sec) * kFileTimeTicksPerSecond +
+           uint64_t(now.tv_nsec) / kNanosecondsPerFileTimeTick;
 }
 
 bool FileTimeToUtcFields(uint64_t fileTime, QvUtcFields* out) {
@@ -32,8 +30,8 @@ bool FileTimeToUtcFields(uint64_t fileTime, QvUtcFields* out) {
     // Windows refuses file times with the top bit set; do the same.
     if (fileTime >> 63)
         return false;
-    uint64_t seconds = fileTime / kTicksPerSecond;
-    time_t unixSeconds = time_t(int64_t(seconds) - int64_t(kEpochDifferenceSeconds));
+    uint64_t seconds = fileTime / kFileTimeTicksPerSecond;
+    time_t unixSeconds = time_t(int64_t(seconds) - int64_t(kFileTimeTicksAt1970 / kFileTimeTicksPerSecond));
     tm fields;
     if (!gmtime_r(&unixSeconds, &fields))
         return false;
@@ -43,7 +41,7 @@ bool FileTimeToUtcFields(uint64_t fileTime, QvUtcFields* out) {
     out->hour = fields.tm_hour;
     out->minute = fields.tm_min;
     out->second = fields.tm_sec;
-    out->millisecond = int((fileTime % kTicksPerSecond) / 10000);
+    out->millisecond = int((fileTime % kFileTimeTicksPerSecond) / kFileTimeTicksPerMillisecond);
     return true;
 }
 

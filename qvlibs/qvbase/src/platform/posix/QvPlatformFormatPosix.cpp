@@ -1,10 +1,12 @@
 // POSIX backend of the formatting seam. glibc does not know the Microsoft length modifier
-// "I64"; a format that uses it is rewritten with "ll" before it reaches vsnprintf.
+// "I64"; a format that uses it is rewritten with "ll" before it reaches vsnprintf. A long
+// format's copy comes from the memory seam like every other allocation of the library.
 #include "platform/QvPlatformFormat.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/QvPlatformMemory.h"
 
 namespace QvPlatform {
 int FormatText(char* buffer, size_t size, const char* format, va_list args) {
@@ -13,7 +15,7 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
 
     size_t formatLength = strlen(format);
     char small[256];
-    char* rewritten = formatLength < sizeof small ? small : static_cast<char*>(malloc(formatLength + 1));
+    char* rewritten = formatLength < sizeof small ? small : static_cast<char*>(Malloc(formatLength + 1));
     if (!rewritten)
         return -1;
     // Walk the conversions so that only a length modifier is rewritten, never literal text.
@@ -42,7 +44,7 @@ int FormatText(char* buffer, size_t size, const char* format, va_list args) {
     int result = vsnprintf(buffer, size, rewritten, args);
 #pragma GCC diagnostic pop
     if (rewritten != small)
-        free(rewritten);
+        Free(rewritten);
     return result;
 }
 }  // namespace QvPlatform

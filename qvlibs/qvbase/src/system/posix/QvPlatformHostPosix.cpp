@@ -16,7 +16,4 @@ bool NativeGetHostName(char* buffer, int32_t size) {
     return ok;
 }
 
-const QvHostMethods kNativeHostMethods = {NativeGetHostName};
-QvHostMethods hostMethods = {NativeGetHostName};
-
 }  // namespace QvPlatform

@@ -55,7 +55,4 @@ bool ShellOpenProgram(const QvUtf16String* program, const QvUtf16String* argumen
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
-const QvShellMethods kNativeShellMethods = {NativeQueryKnownFolder, NativeGetUserDefaultUiLanguage};
-QvShellMethods shellMethods = {NativeQueryKnownFolder, NativeGetUserDefaultUiLanguage};
-
 }  // namespace QvPlatform

@@ -45,11 +45,13 @@ static bool Rewrite(const char* path, const std::string& content) {
 }
 
 int main(int argc, char** argv) {
+    // The argument string arrives whole: target, first, second, stop, report, limit.
+    const std::vector<std::string> args = argc == 2 ? SplitCommandLine(argv[1]) : std::vector<std::string>();
     std::string contents[2];
-    if (argc != 7 || !ReadAll(argv[2], &contents[0]) || !ReadAll(argv[3], &contents[1]))
+    if (args.size() != 6 || !ReadAll(args[1].c_str(), &contents[0]) || !ReadAll(args[2].c_str(), &contents[1]))
         return 2;
-    std::string target = Native(argv[1]), stop = Native(argv[4]), report = Native(argv[5]);
-    long long limit = atoll(argv[6]), start = NowMillis(), rewrites = 0, failures = 0;
+    std::string target = Native(args[0].c_str()), stop = Native(args[3].c_str()), report = Native(args[4].c_str());
+    long long limit = atoll(args[5].c_str()), start = NowMillis(), rewrites = 0, failures = 0;
     bool told = false;
     // Looking for the stop file costs a system call: only every 16th round.
     for (long long i = 0; i % 16 != 0 || (access(stop.c_str(), F_OK) != 0 && NowMillis() - start < limit); ++i) {
