@@ -162,7 +162,6 @@ TEST_F(QvTestInstallation, RegistryReadTakesOnlyNonEmptyStringValuesThatFit) {
     const struct { std::string path, expected; } cases[] = {
         {base + "Velbrook/installdir", "D:\\Apps\\Velbrook"},
         {"HKLM\\" + key + "\\Velbrook\\installdir", "D:\\Apps\\Velbrook"},
-        {"HKLM/" + key + "/Velbrook\\installdir", "D:\\Apps\\Velbrook"},
         {base + "Key/", "default text"}, {base + longKey + "/" + longName, text},
         {base + "Key/fits", std::string(4999, 'x')}, {base + "Key/one", "1"}, {base + "Key/toolong", ""},
         {base + "Key/empty", ""}, {base + "Key/number", ""}, {base + "Key/absent", ""},

@@ -139,23 +139,6 @@ std::vector<TortureCase> AllCases() {
         Converts("ConvertUtf8QvStringToUtf16, invalid text (byte-wise fallback)", "A\xE9" "B" + kLong, true),
         Converts("ConvertUtf16QvStringToUtf8, short text (stack area)", kAccented, false),
         Converts("ConvertUtf16QvStringToUtf8, long text (4 MB work block)", longText, false),
-        {"QvStringVector::Add, growth at the 51st item",
-         [] {
-             auto vector = std::make_shared<QvStringVector>();
-             for (int i = 0; i < 50; ++i)
-                 vector->Add(new QvString("item"));
-             return Operation([vector] {
-                 QvString* item = new QvString("last");
-                 if (!item)
-                     return Outcome::DocumentedFailure;
-                 if (!vector->Add(item)) {
-                     delete item;  // refused: the item stays the caller's; the vector has no slots
-                     return Judge(false, vector->GetCount() == 0 && vector->GetCapacity() == 0);
-                 }
-                 return Judge(vector->GetCount() == 51 && HasText(*vector->GetAt(50), "last"),
-                              vector->GetCount() == 51 && IsNoBuffer(*vector->GetAt(50)));
-             });
-         }},
         // A field whose copy failed is left out or has no buffer; a failed growth drops the
         // items gathered so far.
         OnSource("QvStringVector::SplitCommaList", " alpha, beta ,,gamma ,delta", [](QvString* source) {

@@ -78,19 +78,16 @@ struct QvReadRetry {
     uint32_t waitMillis;
     bool waitAfterLast;
 };
-// Whether a read gave the whole file: its bytes (NUL-terminated), their count and the
-// context the caller passed along.
-typedef bool (*QvIsWholeRead)(const char* text, int32_t length, void* context);
+// Whether a read gave the whole file, from its bytes (NUL-terminated) and their count.
+typedef bool (*QvIsWholeRead)(const char* text, int32_t length);
 
 // ReadWholeFile again and again, as retry says, until a read succeeds and isWhole (when not
 // null) accepts it. That read's buffer, or null (*length 0) when none was whole; the reads
 // not taken are released.
-char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry& retry, QvIsWholeRead isWhole,
-                            void* context);
+char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry& retry, QvIsWholeRead isWhole);
 // The same with ReadFileToString: true when a read into out succeeded and isWhole (when not
 // null) accepted out's text.
-bool ReadFileToStringRetrying(const char* path, QvString* out, const QvReadRetry& retry, QvIsWholeRead isWhole,
-                              void* context);
+bool ReadFileToStringRetrying(const char* path, QvString* out, const QvReadRetry& retry, QvIsWholeRead isWhole);
 
 // Replaces the file's content with count bytes, creating the file when absent. Refused
 // when the path is a directory or a reparse point, or its parent is missing. True when

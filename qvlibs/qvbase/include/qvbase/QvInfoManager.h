@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "qvbase/QvControlPanelSettings.h"
+#include "qvbase/QvSystem.h"  // GetShortHostName, which the settings record takes
 
 class QvHashTable;
 class QvString;
@@ -65,6 +66,3 @@ void ReleaseWatchRecords(QvHashTable** records);
 // written, then its extensions in ASCII lower case. *count is the number filled.
 void GetAllFileSetDefsFromQvInfoFile(const QvString* path, QvStringVector* fileSets, int32_t* count);
 
-// The computer's short host name: the platform's host name up to its first ".", in ASCII
-// lower case, "unknown" when there is none. Worked out once per process.
-void GetShortHostName(QvString* out);

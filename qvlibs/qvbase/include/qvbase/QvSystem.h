@@ -72,3 +72,7 @@ bool SetLocaleCode(const char* code);
 bool RunCommand(const QvString* commandLine);
 
 }  // namespace QvSystem
+
+// The computer's short host name: the platform's host name up to its first ".", in ASCII
+// lower case, "unknown" when there is none. Worked out once per process.
+void GetShortHostName(QvString* out);

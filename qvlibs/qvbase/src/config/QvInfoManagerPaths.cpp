@@ -1,22 +1,18 @@
-// The settings path and the computer's short host name, both worked out once per process,
-// and the small text helpers the settings readers share.
+// The settings path, worked out once per process, and the small text helpers the settings
+// readers share.
 #include "qvbase/QvInfoManager.h"
 
-#include <cstring>
 #include <mutex>
 
 #include "config/QvInfoManagerInternal.h"
 #include "config/QvInfoManagerState.h"
 #include "foundation/QvUntilExit.h"
-#include "system/QvPlatformHost.h"
 #include "qvbase/QvFileXml.h"
 #include "qvbase/QvLog.h"
 #include "qvbase/QvString.h"
 #include "qvbase/QvStringVector.h"
 #include "qvbase/QvSystem.h"
 
-using QvInfoManagerPrivate::HostName;
-using QvInfoManagerPrivate::HostNameState;
 using QvInfoManagerPrivate::Paths;
 using QvInfoManagerPrivate::SettingsPaths;
 
@@ -24,8 +20,6 @@ namespace {
 
 // A cached path this short cannot name the settings file, so it is built (again).
 const int32_t kMinCachedPathLength = 3;
-const int32_t kHostNameBufferSize = 300;
-const char* const kUnknownHostName = "unknown";
 
 }  // namespace
 
@@ -49,26 +43,6 @@ const QvString* GetQvInfoSideCopyPath() {
 }
 
 }  // namespace QvInfoManager
-
-void GetShortHostName(QvString* out) {
-    HostNameState& state = HostName();
-    std::lock_guard<std::mutex> guard(state.lock);
-    if (!state.known) {
-        char buffer[kHostNameBufferSize];
-        if (QvPlatform::GetHostName(buffer, kHostNameBufferSize)) {
-            char* dot = strchr(buffer, '.');
-            if (dot != nullptr)
-                *dot = '\0';
-        } else {
-            buffer[0] = '\0';
-        }
-        state.shortName.Set(buffer[0] != '\0' ? buffer : kUnknownHostName);
-        state.shortName.MakeLower();
-        state.known = true;
-    }
-    if (out != nullptr)
-        out->Set(&state.shortName);
-}
 
 namespace QvInfoManagerInternal {
 
@@ -139,11 +113,6 @@ void SettingsPaths::Set(const char* settingsPath) {
 SettingsPaths& Paths() {
     static QvUntilExit<SettingsPaths> paths;
     return *paths;
-}
-
-HostNameState& HostName() {
-    static QvUntilExit<HostNameState> state;
-    return *state;
 }
 
 }  // namespace QvInfoManagerPrivate

@@ -73,7 +73,7 @@ void ResetSettings(ControlPanelSettings& settings) {
 // the client may be rewriting the file at this moment.
 bool ReadSettingsText(const QvString* path, QvString* text) {
     const QvFile::QvReadRetry retry = {QvInfoManager::kReadAttempts, QvInfoManager::kReadRetryWaitMillis, true};
-    return QvFile::ReadFileToStringRetrying(path->GetText(), text, retry, nullptr, nullptr);
+    return QvFile::ReadFileToStringRetrying(path->GetText(), text, retry, nullptr);
 }
 
 // Reads two attributes of an element; *found tells which the element holds. False, with

@@ -20,15 +20,6 @@ struct SettingsPaths {
 };
 SettingsPaths& Paths();
 
-// The short host name. The lock is held while the name is worked out, so threads asking
-// at once get the one answer.
-struct HostNameState {
-    std::mutex lock;
-    QvString shortName;
-    bool known = false;
-};
-HostNameState& HostName();
-
 // The rate limiter of the empty-exclusion warning (see the watched-folder parse).
 struct WarningRateLimiter {
     int64_t warningSuppressionTimerRecord = -1;  // -1: unset

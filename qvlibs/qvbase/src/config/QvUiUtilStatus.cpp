@@ -68,8 +68,8 @@ const QvString& SynchostinfoPath() {
     return paths.synchostinfo;
 }
 
-bool IsWholeSynchostinfo(const char*, int32_t length, void*) { return length > kMinSynchostinfoLength; }
-bool IsWholeSendLogsRecord(const char*, int32_t length, void*) { return length == kSendLogsRecordSize; }
+bool IsWholeSynchostinfo(const char*, int32_t length) { return length > kMinSynchostinfoLength; }
+bool IsWholeSendLogsRecord(const char*, int32_t length) { return length == kSendLogsRecordSize; }
 
 uint32_t ReadUint32Le(const unsigned char* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
@@ -114,8 +114,7 @@ bool IsCheckForUpdatesEnabled() {
         return true;
 
     int32_t length = 0;
-    char* text =
-        QvFile::ReadWholeFileRetrying(path.GetText(), &length, kSynchostinfoRetry, IsWholeSynchostinfo, nullptr);
+    char* text = QvFile::ReadWholeFileRetrying(path.GetText(), &length, kSynchostinfoRetry, IsWholeSynchostinfo);
     if (!text)
         return true;
 
@@ -144,8 +143,7 @@ QvSendLogsRunStatus GetSendLogsStatus(uint32_t* percent, uint64_t* done, uint64_
         return kSendLogsRunStatusNone;
 
     int32_t length = 0;
-    char* record =
-        QvFile::ReadWholeFileRetrying(path.GetText(), &length, kSendLogsRetry, IsWholeSendLogsRecord, nullptr);
+    char* record = QvFile::ReadWholeFileRetrying(path.GetText(), &length, kSendLogsRetry, IsWholeSendLogsRecord);
     if (!record) {
         // The message text is the one the client's log readers know.
         QV_LOG_MESSAGE(QV_LOG_LEVEL_ERROR, "pSendLogsStatus is NULL for %s", path.GetText());

@@ -256,12 +256,11 @@ bool ReadFileToString(const char* path, QvString* out) {
     return out->GetLength() == length;
 }
 
-char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry& retry, QvIsWholeRead isWhole,
-                            void* context) {
+char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry& retry, QvIsWholeRead isWhole) {
     char* text = nullptr;
     ReadRetrying(retry, [&] {
         text = ReadWholeFile(path, length);
-        if (text && (!isWhole || isWhole(text, *length, context)))
+        if (text && (!isWhole || isWhole(text, *length)))
             return true;
         QvPlatform::Free(text);
         text = nullptr;
@@ -272,10 +271,9 @@ char* ReadWholeFileRetrying(const char* path, int32_t* length, const QvReadRetry
     return text;
 }
 
-bool ReadFileToStringRetrying(const char* path, QvString* out, const QvReadRetry& retry, QvIsWholeRead isWhole,
-                              void* context) {
+bool ReadFileToStringRetrying(const char* path, QvString* out, const QvReadRetry& retry, QvIsWholeRead isWhole) {
     return ReadRetrying(retry, [&] {
-        return ReadFileToString(path, out) && (!isWhole || isWhole(out->GetText(), out->GetLength(), context));
+        return ReadFileToString(path, out) && (!isWhole || isWhole(out->GetText(), out->GetLength()));
     });
 }
 

@@ -61,8 +61,9 @@ inline uint32_t FourByteValue(const uint8_t* sequence) {
            uint32_t(sequence[3]) - 0x03C82080u;
 }
 
-// ASCII runs are handled a block at a time: 16 bytes (units) with SSE2, else 8 bytes
-// (4 units) in a machine word.
+// ASCII runs are handled a block at a time: 16 bytes with SSE2, else 8 in a machine word,
+// when widening; 16 units when narrowing, with SSE2 or in four machine words.
+const int64_t kUnitBlock = 16;
 #if QV_USE_SSE2
 const int64_t kAsciiBlock = 16;
 
@@ -78,8 +79,6 @@ inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
 }
-
-const int64_t kUnitBlock = 16;
 
 // Narrows the units at p, up to 16 of them, as long as they are in 0x01..0x7F (ASCII, and
 // no terminating 0), and returns how many it narrowed; 16 bytes are written at out in any
@@ -108,10 +107,36 @@ inline void WidenAsciiBlock(const uint8_t* p, char16_t* out) {
         out[k] = char16_t(p[k]);
 }
 
-const int64_t kUnitBlock = 4;
+// The word tricks below read units from a machine word in memory order.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the portable narrowing assumes little-endian words");
 
+const uint64_t kEachUnit = 0x0001000100010001ull;
+
+// True when each of the four units in the word is in 0x01..0x7F: no bit above the low
+// seven is set, and subtracting 1 from every unit borrows (sets a unit's top bit) only
+// where a unit is 0.
+inline bool IsAsciiWord(uint64_t word) {
+    return (word & (0xFF80 * kEachUnit)) == 0 && ((word - kEachUnit) & (0x8000 * kEachUnit)) == 0;
+}
+
+// The low bytes of the four units of an ASCII word, in order.
+inline uint32_t PackAsciiWord(uint64_t word) {
+    word = (word | (word >> 8)) & 0x0000FFFF0000FFFFull;
+    return uint32_t(word | (word >> 16));
+}
+
+// As the SSE2 form, a word (four units) at a time; only the bytes narrowed are written.
 inline int64_t NarrowAsciiPrefix(const char16_t* p, uint8_t* out) {
+    uint64_t words[4];
+    std::memcpy(words, p, sizeof words);
     int64_t n = 0;
+    for (uint64_t word : words) {
+        if (!IsAsciiWord(word))
+            break;
+        const uint32_t bytes = PackAsciiWord(word);
+        std::memcpy(out + n, &bytes, sizeof bytes);
+        n += 4;
+    }
     while (n < kUnitBlock && p[n] >= 0x01 && p[n] <= 0x7F) {
         out[n] = uint8_t(p[n]);
         ++n;
@@ -217,11 +242,27 @@ inline int Utf8SizeAt(const char16_t* units, int64_t count, int64_t i, int* unit
 // Room the encoder may use beyond kMaxUtf8Bytes before it notices the limit (kBounded).
 const int64_t kEncodeOvershoot = kUnitBlock + 8;
 
+// The three bytes of a unit from 0x800 up that stands for itself.
+inline uint8_t* PutThreeBytes(uint8_t* out, uint32_t unit) {
+    out[0] = uint8_t(0xE0 | (unit >> 12));
+    out[1] = uint8_t(0x80 | ((unit >> 6) & 0x3F));
+    out[2] = uint8_t(0x80 | (unit & 0x3F));
+    return out + 3;
+}
+
+inline uint8_t* PutTwoBytes(uint8_t* out, uint32_t unit) {
+    out[0] = uint8_t(0xC0 | (unit >> 6));
+    out[1] = uint8_t(0x80 | (unit & 0x3F));
+    return out + 2;
+}
+
 // Encodes units up to (not including) the first 0 unit or the end into out and returns
 // the number of bytes written; *stop receives the index of that 0 unit (or count). With
 // kBounded the encoder gives up with -1 as soon as more than kMaxUtf8Bytes bytes are
 // written, and out has room for kMaxUtf8Bytes + kEncodeOvershoot bytes; otherwise out has
 // room for three bytes per unit, which every source of up to kMaxUtf8Bytes / 3 units fits.
+// Text in one script comes in runs of units of one size, so after a unit of two or three
+// bytes the units of the same size that follow go in a loop of their own.
 template <bool kBounded>
 int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, int64_t* stop) {
     uint8_t* const start = reinterpret_cast<uint8_t*>(outText);
@@ -246,16 +287,14 @@ int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, i
         if (value < 0x80) {
             *out++ = uint8_t(value);
             ++i;
-            continue;
-        }
-        if (value < 0x800) {
-            out[0] = uint8_t(0xC0 | (value >> 6));
-            out[1] = uint8_t(0x80 | (value & 0x3F));
-            out += 2;
+        } else if (value < 0x800) {
+            out = PutTwoBytes(out, value);
             ++i;
-            continue;
-        }
-        if (IsHighSurrogate(char16_t(value)) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
+            while (i < count && (!kBounded || out - start <= limit) && units[i] >= 0x80 && units[i] < 0x800) {
+                out = PutTwoBytes(out, units[i]);
+                ++i;
+            }
+        } else if (IsHighSurrogate(char16_t(value)) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
             value = 0x10000 + ((value - 0xD800) << 10) + (uint32_t(units[i + 1]) - 0xDC00);
             out[0] = uint8_t(0xF0 | (value >> 18));
             out[1] = uint8_t(0x80 | ((value >> 12) & 0x3F));
@@ -263,24 +302,15 @@ int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, i
             out[3] = uint8_t(0x80 | (value & 0x3F));
             out += 4;
             i += 2;
-            continue;
-        }
-        // Any other unit, an unpaired surrogate included, stands for itself.
-        out[0] = uint8_t(0xE0 | (value >> 12));
-        out[1] = uint8_t(0x80 | ((value >> 6) & 0x3F));
-        out[2] = uint8_t(0x80 | (value & 0x3F));
-        out += 3;
-        ++i;
-        // A run of such units (text in one script) outside the surrogate range.
-        while (i < count && (!kBounded || out - start <= limit)) {
-            const uint32_t unit = units[i];
-            if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF))
-                break;
-            out[0] = uint8_t(0xE0 | (unit >> 12));
-            out[1] = uint8_t(0x80 | ((unit >> 6) & 0x3F));
-            out[2] = uint8_t(0x80 | (unit & 0x3F));
-            out += 3;
+        } else {
+            // Any other unit, an unpaired surrogate included, stands for itself.
+            out = PutThreeBytes(out, value);
             ++i;
+            while (i < count && (!kBounded || out - start <= limit) && units[i] >= 0x800 &&
+                   !(units[i] >= 0xD800 && units[i] <= 0xDFFF)) {
+                out = PutThreeBytes(out, units[i]);
+                ++i;
+            }
         }
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The system services' state, one per process (private to the library and its test
-// support): the directory caches and the locale chosen by the program.
+// support): the directory caches, the locale chosen by the program and the host name.
 
 #include <atomic>
 #include <mutex>
@@ -27,5 +27,14 @@ DirectoryCaches& Caches();
 // null; never cleared by the program. Atomic, so that one thread may set it while others
 // look up texts.
 std::atomic<const char*>& LocaleOverride();
+
+// The short host name. The lock is held while the name is worked out, so threads asking
+// at once get the one answer.
+struct HostNameState {
+    std::mutex lock;
+    QvString shortName;
+    bool known = false;
+};
+HostNameState& HostName();
 
 }  // namespace QvSystemPrivate

@@ -35,7 +35,7 @@ void QvInfoManagerTest::SetQvInfoXmlPath(const char* path) {
     paths.Set(path != nullptr ? path : "");
 }
 void QvInfoManagerTest::ForgetShortHostName() {
-    QvInfoManagerPrivate::HostNameState& state = QvInfoManagerPrivate::HostName();
+    QvSystemPrivate::HostNameState& state = QvSystemPrivate::HostName();
     std::lock_guard<std::mutex> guard(state.lock);
     state.known = false;
 }
