@@ -64,6 +64,9 @@ public:
 
 private:
     void DropBuffer();
+    // Writes count units from unit index at on, keeping those before it (Set: 0, Append: the
+    // end); the units may lie in this very buffer. Without room the string is left empty.
+    void PutUnits(int32_t at, const char16_t* units, int32_t count);
 
     int32_t length;
     int32_t capacity;

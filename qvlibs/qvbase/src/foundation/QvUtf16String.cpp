@@ -466,29 +466,19 @@ void QvUtf16String::Set(const char16_t* units, int32_t count) {
         buffer[0] = 0;
         return;
     }
-    // The units may lie in our own buffer, which growing can move.
-    bool inside = buffer && units >= buffer && units < buffer + capacity / 2;
-    ptrdiff_t offset = inside ? units - buffer : 0;
-    if (count > INT32_MAX / 2 - 1 || !EnsureCapacity(2 * count)) {
-        if (buffer) {
-            length = 0;
-            buffer[0] = 0;
-        }
-        return;
-    }
-    if (inside)
-        units = buffer + offset;
-    std::memmove(buffer, units, size_t(count) * 2);
-    length = 2 * count;
-    buffer[count] = 0;
+    PutUnits(0, units, count);
 }
 
 void QvUtf16String::Append(const char16_t* units, int32_t count) {
-    if (!units || count <= 0)
-        return;
+    if (units && count > 0)
+        PutUnits(length / 2, units, count);
+}
+
+void QvUtf16String::PutUnits(int32_t at, const char16_t* units, int32_t count) {
+    // Growing can move the buffer the units lie in.
     bool inside = buffer && units >= buffer && units < buffer + capacity / 2;
     ptrdiff_t offset = inside ? units - buffer : 0;
-    int64_t newLength = int64_t(length) + 2 * int64_t(count);
+    int64_t newLength = 2 * (int64_t(at) + int64_t(count));
     if (newLength > INT32_MAX - 2 || !EnsureCapacity(int32_t(newLength))) {
         if (buffer) {
             length = 0;
@@ -498,8 +488,8 @@ void QvUtf16String::Append(const char16_t* units, int32_t count) {
     }
     if (inside)
         units = buffer + offset;
-    std::memmove(buffer + length / 2, units, size_t(count) * 2);
-    length += 2 * count;
+    std::memmove(buffer + at, units, size_t(count) * 2);
+    length = int32_t(newLength);
     buffer[length / 2] = 0;
 }
 

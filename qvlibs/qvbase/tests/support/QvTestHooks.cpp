@@ -23,6 +23,12 @@ void QvSystemTest::ResetDirectoryCaches() {
 }
 void QvSystemTest::ResetLocaleOverride() { QvSystemPrivate::LocaleOverride() = nullptr; }
 
+void QvSystemTest::ForgetShortHostName() {
+    QvSystemPrivate::HostNameState& state = QvSystemPrivate::HostName();
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.known = false;
+}
+
 void QvLogTest::ForgetLastCleanupTime() {
     QvLogPrivate::LogState& log = QvLogPrivate::Log();
     std::lock_guard<std::recursive_mutex> guard(log.lock);
@@ -33,11 +39,6 @@ void QvInfoManagerTest::SetQvInfoXmlPath(const char* path) {
     QvInfoManagerPrivate::SettingsPaths& paths = QvInfoManagerPrivate::Paths();
     std::lock_guard<std::mutex> guard(paths.lock);
     paths.Set(path != nullptr ? path : "");
-}
-void QvInfoManagerTest::ForgetShortHostName() {
-    QvSystemPrivate::HostNameState& state = QvSystemPrivate::HostName();
-    std::lock_guard<std::mutex> guard(state.lock);
-    state.known = false;
 }
 void QvInfoManagerTest::ResetWarningRateLimiter() {
     QvInfoManagerPrivate::RateLimiter() = QvInfoManagerPrivate::WarningRateLimiter();

@@ -12,6 +12,7 @@ void ResetTempDirCache();  // forgets the temporary directory QvFile::GetTempDir
 namespace QvSystemTest {
 void ResetDirectoryCaches();  // the install and data directories and the identifier
 void ResetLocaleOverride();  // the program itself never clears it
+void ForgetShortHostName();  // the next GetShortHostName asks the platform again
 }  // namespace QvSystemTest
 
 namespace QvLogTest {
@@ -22,7 +23,6 @@ namespace QvInfoManagerTest {
 // Uses path as the settings path (".sidecopy" appended for the side copy); null or "" forgets
 // the paths, so that the next call builds them from the data directory.
 void SetQvInfoXmlPath(const char* path);
-void ForgetShortHostName();  // the next settings read asks again
 void ResetWarningRateLimiter();  // the empty-exclusion warning's limiter as at program start
 }  // namespace QvInfoManagerTest
 

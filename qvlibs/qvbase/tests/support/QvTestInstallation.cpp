@@ -28,7 +28,7 @@ void QvTestInstallation::ForgetModuleState() {
     QvUiUtilTest::ResetModule();
     ::QvFileTest::ResetTempDirCache();
     QvInfoManagerTest::SetQvInfoXmlPath(nullptr);
-    QvInfoManagerTest::ForgetShortHostName();
+    QvSystemTest::ForgetShortHostName();
     QvSystemTest::ResetLocaleOverride();
     QvSystemTest::ResetDirectoryCaches();
 }
