@@ -1,7 +1,6 @@
 #pragma once
-// Shared by the fuzz targets: Check, which ends the run on a broken property, and for the targets
-// that read files a private temporary installation that the seam's environment overrides point
-// at, with the fake clock, so that the readers' retry waits cost nothing.
+// Shared by the fuzz targets: Check ends the run on a broken property; the file readers get a private
+// installation (the seam's environment overrides) on the fake clock, so that retry waits cost nothing.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -50,7 +49,6 @@ inline Environment& SetUpEnvironment() {
     return environment;
 }
 
-// Writes the bytes to directory + name (library path form).
 inline void WriteInput(const QvString& directory, const char* name, const uint8_t* data, size_t size) {
     QvString path(&directory);
     path.Append(name);

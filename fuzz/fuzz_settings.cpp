@@ -1,7 +1,5 @@
-// Fuzz target: the whole settings read on a fuzzed qvinfo.xml in a private installation. The read
-// must neither crash nor leak, and the record holds only values the reader can produce: numbers
-// within their ranges, index-aligned blocked-network lists, well-formed volumes without duplicates
-// in mount-point order, a well-formed scratch volume, sorted folders.
+// Fuzz target: the whole settings read on a fuzzed qvinfo.xml. No crash or leak, and the record holds
+// only values the reader can produce.
 #include <cstring>
 #include <strings.h>
 

@@ -1,9 +1,5 @@
-// Fuzz target: the small text parsers. The input is split at its first line feed into a text and
-// a needle; its first byte also gives a start position. A registry path split keeps its parts
-// terminated and gives back the path as root, separator, key, separator, value, the root key
-// known exactly for the table's names; ToInt and ToInt64 match a parser written here (wrap-around,
-// no overflow check); SplitCommaList gives one trimmed item per field, none after a trailing
-// comma; Trim and Find match references.
+// Fuzz target: the small text parsers against references written here. The input is split at its first
+// line feed into a text and a needle; its first byte also gives a start position.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -37,6 +33,7 @@ void CheckRegistryPath(const std::string& path) {
     Check(std::count(std::begin(kRootNames), std::end(kRootNames), rootName) == (root != QvSystem::kRegistryRootNone));
 }
 
+// An optional sign and the digits, wrapping around without an overflow check.
 int64_t ReferenceToInt64(const char* bytes, int32_t length, int64_t defaultValue) {
     int32_t i = length > 0 && (bytes[0] == '+' || bytes[0] == '-') ? 1 : 0;
     if (i >= length || bytes[i] < '0' || bytes[i] > '9')

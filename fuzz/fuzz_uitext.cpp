@@ -1,9 +1,5 @@
-// Fuzz target: the interface-text lookup and the status readers. The input is at once the
-// interface-text file, the settings file, the host-information file and the send-logs record;
-// the module starts afresh for every input, as in a new process; the first byte picks the
-// locale. An unknown text is exactly "ERR_" and the key; a text is never longer than its file; a
-// key answers the same twice (the second time from the cache); a send-logs record is read only
-// when it has exactly 32 bytes.
+// Fuzz target: the interface-text lookup and the status readers. The input is at once every file they
+// read; the module starts afresh for every input, as in a new process; the first byte picks the locale.
 #include <cstring>
 
 #include "FuzzEnvironment.h"
@@ -31,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         GetUtf8InterfaceText(key, &text);
         GetUtf8InterfaceText(key, &again);
         Check(QvFuzz::Text(text) == QvFuzz::Text(again));
-        // An empty text is a text: the file may hold key="".
+        // An unknown text is "ERR_" and the key; an empty text is a text (the file may hold key="").
         Check(QvFuzz::Text(text) == std::string("ERR_") + key || size_t(text.GetLength()) < size);
     }
     (void)GetQvUiLocale();
@@ -40,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t percent = 0;
     uint64_t done = 0, total = 0;
     int32_t errorCode = 0;
+    // Only a record of exactly 32 bytes is read.
     QvSendLogsRunStatus status = QvUiUtil::GetSendLogsStatus(&percent, &done, &total, &errorCode);
     Check(size == 32 ? status == (data[0] | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24)
                      : status == kSendLogsRunStatusNone && percent == 0 && done == 0 && total == 0 && errorCode == 0);

@@ -1,14 +1,10 @@
-// Fuzz target: both UTF conversions against two independent references. UTF-8 to UTF-16 on the
-// input bytes (NUL included): a decoder written here from the documented rules (lenient: encoded
-// surrogates pass) says whether the input converts or takes the byte-wise fallback, and the
-// units must match it; when iconv(3) takes the input they must equal iconv's UTF-16LE, and the way
-// back gives the input up to its first NUL. UTF-16 to UTF-8 on the input read as little-endian
-// units: the bytes of an encoder written here, and iconv's for well-formed units.
+// Fuzz target: both UTF conversions against two independent references, a lenient codec written here
+// from the documented rules (encoded surrogates pass) and iconv(3) where it takes the input. UTF-8 to
+// UTF-16 on the input bytes, NUL included (and back, up to the first NUL); UTF-16 to UTF-8 on the
+// input read as little-endian units.
 #include <iconv.h>
 
-#include <algorithm>
-#include <cstring>
-#include <vector>
+#include <string>
 
 #include "FuzzEnvironment.h"
 #include "qvbase/QvUtf16String.h"
@@ -16,7 +12,7 @@
 namespace {
 
 // The documented decoder: true and the units when the whole input decodes.
-bool ReferenceDecodeUtf8(const uint8_t* s, size_t n, std::vector<char16_t>* out) {
+bool ReferenceDecodeUtf8(const uint8_t* s, size_t n, std::u16string* out) {
     out->clear();
     for (size_t i = 0; i < n;) {
         uint8_t lead = s[i];
@@ -46,28 +42,28 @@ bool ReferenceDecodeUtf8(const uint8_t* s, size_t n, std::vector<char16_t>* out)
 }
 
 // The documented lenient encoder, up to the first 0 unit.
-std::vector<uint8_t> ReferenceEncodeUtf16(const std::vector<char16_t>& units) {
+std::string ReferenceEncodeUtf16(const std::u16string& units) {
     static const uint8_t kLeadMarks[] = {0, 0xC0, 0xE0, 0xF0};
-    std::vector<uint8_t> out;
+    std::string out;
     for (size_t i = 0; i < units.size() && units[i] != 0; ++i) {
         uint32_t c = units[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF)
             c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
         int trail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        out.push_back(uint8_t(kLeadMarks[trail] | (c >> (6 * trail))));
+        out.push_back(char(kLeadMarks[trail] | (c >> (6 * trail))));
         for (int k = trail - 1; k >= 0; --k)
-            out.push_back(uint8_t(0x80 | ((c >> (6 * k)) & 0x3F)));
+            out.push_back(char(0x80 | ((c >> (6 * k)) & 0x3F)));
     }
     return out;
 }
 
 // iconv between two encodings; false when iconv refuses any part of the input.
-bool IconvConvert(const char* to, const char* from, const void* input, size_t inputSize, std::vector<uint8_t>* out) {
+bool IconvConvert(const char* to, const char* from, const void* input, size_t inputSize, std::string* out) {
     iconv_t cd = iconv_open(to, from);
     Check(cd != reinterpret_cast<iconv_t>(-1));
     out->assign(inputSize * 4 + 8, 0);
     char* in = const_cast<char*>(static_cast<const char*>(input));
-    char* outPtr = reinterpret_cast<char*>(out->data());
+    char* outPtr = &(*out)[0];
     size_t inLeft = inputSize, outLeft = out->size();
     // A shift sequence or pending state is flushed by the second call.
     bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0 &&
@@ -77,48 +73,46 @@ bool IconvConvert(const char* to, const char* from, const void* input, size_t in
     return ok;
 }
 
-bool SameBytes(const void* a, size_t aSize, const void* b, size_t bSize) {
-    return aSize == bSize && (aSize == 0 || memcmp(a, b, aSize) == 0);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1000000)
         return 0;
+    const std::string input(reinterpret_cast<const char*>(data), size);
     QvString source, error;
-    source.Set(reinterpret_cast<const char*>(data), int32_t(size));
+    source.Set(input.data(), int32_t(size));
     QvUtf16String wide;
     Check(QvUtf16String::ConvertUtf8QvStringToUtf16(&source, &wide, &error));
-    std::vector<char16_t> expected;
+    std::u16string expected;
     bool decodes = ReferenceDecodeUtf8(data, size, &expected);
     if (!decodes)
         expected.assign(data, data + size);  // widened byte by byte
     Check(decodes == (error.GetLength() == 0));
-    Check(SameBytes(wide.GetText(), size_t(wide.GetUnitCount()) * 2, expected.data(), expected.size() * 2));
+    const std::u16string units16(wide.GetText(), size_t(wide.GetUnitCount()));
+    Check(units16 == expected);
 
-    std::vector<uint8_t> iconvUnits;
+    // Whatever iconv takes, the documented decoder takes too, and the way back gives the input up to its NUL.
+    std::string iconvUnits;
     QvString back;
-    size_t untilNul = strnlen(reinterpret_cast<const char*>(data), size);
-    // Whatever iconv takes, the documented decoder takes too.
     Check(!IconvConvert("UTF-16LE", "UTF-8", data, size, &iconvUnits) ||
-          (decodes && SameBytes(wide.GetText(), size_t(wide.GetLength()), iconvUnits.data(), iconvUnits.size()) &&
+          (decodes && iconvUnits == std::string(reinterpret_cast<const char*>(units16.data()), units16.size() * 2) &&
            QvUtf16String::ConvertUtf16QvStringToUtf8(&wide, &back, nullptr) &&
-           SameBytes(back.GetText(), size_t(back.GetLength()), data, untilNul)));
+           QvFuzz::Text(back) == input.substr(0, input.find('\0'))));
 
-    std::vector<char16_t> units(size / 2);
+    std::u16string units(size / 2, 0);
     for (size_t i = 0; i < units.size(); ++i)
         units[i] = char16_t(data[2 * i] | (data[2 * i + 1] << 8));
     QvUtf16String unitText;
     unitText.Set(units.data(), int32_t(units.size()));
     QvString utf8, utf8Error;
     Check(QvUtf16String::ConvertUtf16QvStringToUtf8(&unitText, &utf8, &utf8Error) && utf8Error.GetLength() == 0);
-    std::vector<uint8_t> encoded = ReferenceEncodeUtf16(units);
-    Check(SameBytes(utf8.GetText(), size_t(utf8.GetLength()), encoded.data(), encoded.size()));
+    const std::string encoded = ReferenceEncodeUtf16(units);
+    Check(QvFuzz::Text(utf8) == encoded);
 
     // iconv agrees on the part before the first 0 unit whenever that part is well formed.
-    size_t n = std::find(units.begin(), units.end(), 0) - units.begin();
-    std::vector<uint8_t> iconvBytes;
-    Check(!IconvConvert("UTF-8", "UTF-16LE", units.data(), n * 2, &iconvBytes) || iconvBytes == encoded);
+    const std::u16string beforeNul = units.substr(0, units.find(u'\0'));
+    std::string iconvBytes;
+    Check(!IconvConvert("UTF-8", "UTF-16LE", beforeNul.data(), beforeNul.size() * 2, &iconvBytes) ||
+          iconvBytes == encoded);
     return 0;
 }

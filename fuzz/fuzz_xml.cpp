@@ -1,9 +1,5 @@
-// Fuzz target: the XML snippet operations on arbitrary buffers; the first byte picks a tag name
-// and an attribute name, the rest is the buffer. Every snippet is a substring of the buffer that
-// starts with "<tag " or "<tag>" and ends with ">", and the result is true exactly when snippets
-// were found; an element end is -1 or past the opening pattern and within the buffer; decoding
-// never makes the text longer, leaves text without '&' unchanged and gives the same in place;
-// an attribute value found is never longer than the text it came from.
+// Fuzz target: the XML snippet operations on arbitrary buffers; the first byte picks a tag name and an
+// attribute name, the rest is the buffer.
 #include <cstring>
 
 #include "FuzzEnvironment.h"

@@ -70,7 +70,7 @@ TEST_F(QvFileTest, StatusQueriesAndPathRulesForTrailingSeparatorsAndLastComponen
     EXPECT_FALSE(QvFile::GetFileInfo(&missing, &info));
     EXPECT_TRUE(info.size == 0 && !info.isDirectory && info.modifyTime == 0) << "reset before the query";
     for (auto& c : {std::vector<const char*>{"C:\\data\\", "C:\\data"}, {"C:\\", "C:\\"}, {"/", "/"}, {"C:/", "C:"},
-                    {"C:\\a\\\\", "C:\\a\\"}, {"x/y/", "x/y"}, {"\\", ""}}) {
+                    {"C:\\a\\\\", "C:\\a\\"}, {"\\", ""}}) {
         QvString path(c[0]);
         QvFileInfo info;
         QvFile::GetFileInfo(&path, &info);
@@ -80,8 +80,7 @@ TEST_F(QvFileTest, StatusQueriesAndPathRulesForTrailingSeparatorsAndLastComponen
                  QvFile::GetFileInfo(&missing, nullptr) || QvFile::FileExists(static_cast<const char*>(nullptr)));
     const char* strip[][2] = {  // result null: fails and leaves the buffer unchanged
         {"C:\\a\\b", "C:\\a"}, {"C:\\a", "C:\\"}, {"C:\\a\\", "C:\\"}, {"C:\\", nullptr}, {"/a", "/"}, {"/", nullptr},
-        {"name", nullptr}, {"", nullptr}, {"a\\b\\", "a"}, {"x/y/z", "x/y"}, {"//", nullptr},
-        {"\\\\srv\\share", "\\\\srv"}, {"C:a\\b", "C:a"}, {"a\\", nullptr}};
+        {"name", nullptr}, {"", nullptr}, {"//", nullptr}, {"\\\\srv\\share", "\\\\srv"}, {"a\\", nullptr}};
     for (auto& c : strip) {
         char buffer[64];
         strcpy(buffer, c[0]);
@@ -171,9 +170,8 @@ TEST(QvFileXml, CollectsSnippetsByTextualRules) {
     const struct { const char* buffer; const char* tag; const char* expected; } cases[] = {
         // Elements with attributes come first, whatever their position.
         {"<qvvolume>x</qvvolume><qvvolume a=\"1\" />", "qvvolume", "+<qvvolume a=\"1\" />|<qvvolume>x</qvvolume>"},
-        {"<lang code=\"x\">y</lang>", "lang", "+<lang code=\"x\">y</lang>"}, {"<lang code=\"x\">y</lang>", "la", "-"},
-        // Line break, tab or "/>" right after the name: found by neither pass.
-        {"<tag\n a=\"1\">x</tag>", "tag", "-"}, {"<tag\ta=\"1\"/>", "tag", "-"}, {"<tag/>", "tag", "-"},
+        // A longer name, a line break or "/>" right after the name: found by neither pass.
+        {"<lang code=\"x\">y</lang>", "la", "-"}, {"<tag\n a=\"1\">x</tag>", "tag", "-"}, {"<tag/>", "tag", "-"},
         // An empty element ends at its "/>", a child's "/>" does not end the parent, and a
         // "/>" before the next "<" does, even inside an attribute value.
         {"<tag a=\"1\"/><tag b=\"2\">x</tag>", "tag", "+<tag a=\"1\"/>|<tag b=\"2\">x</tag>"},
@@ -253,15 +251,15 @@ TEST(QvFileXml, WalkingAgainIntoTheSameVectorGivesWhatANewVectorGets) {
 
 TEST_F(QvFileTest, ReadsTheFirstAttributeOccurrenceFromTextOrFileAndDecodesEachReferenceOnce) {
     const struct { const char* text; const char* name; const char* expected; } cases[] = {
-        {"<f name=\"a\" filesetname=\"b\"/>", "name", "+a"}, {"<f name=\"a\" filesetname=\"b\"/>", "filesetname", "+b"},
-        {"<f filesetname=\"b\"/>", "name", "-"}, {"<e x=\"\"/>", "x", "+"}, {"<a v=\"1\"/><b v=\"2\"/>", "v", "+1"},
+        {"<f name=\"a\" filesetname=\"b\"/>", "name", "+a"}, {"<f filesetname=\"b\"/>", "name", "-"},
+        {"<e x=\"\"/>", "x", "+"}, {"<a v=\"1\"/><b v=\"2\"/>", "v", "+1"},
         // A blank-preceded occurrence anywhere beats an earlier line feed, which beats a tab.
         {"<e\nname=\"lf\" name=\"blank\"/>", "name", "+blank"}, {"<e\tname=\"tab\"\nname=\"lf\"/>", "name", "+lf"},
         {"<e\tname=\"tab\"/>", "name", "+tab"},
         // Needs a separator, double quotes, no blanks around "=" and a closing quote.
         {"name=\"x\"", "name", "-"}, {"<e name='x'/>", "name", "-"}, {"<e name = \"x\"/>", "name", "-"},
-        {"<e name=\"abc", "name", "-"}, {"<e name=\"", "name", "-"},
-        {"<e v=\"a&amp;b&lt;c\"/>", "v", "+a&b<c"}, {nullptr, "v", "-"}, {" v=\"1\"", nullptr, "-"},
+        {"<e name=\"abc", "name", "-"}, {"<e v=\"a&amp;b&lt;c\"/>", "v", "+a&b<c"}, {nullptr, "v", "-"},
+        {" v=\"1\"", nullptr, "-"},
     };
     for (const auto& c : cases) {
         QvString value("sentinel");
@@ -270,9 +268,8 @@ TEST_F(QvFileTest, ReadsTheFirstAttributeOccurrenceFromTextOrFileAndDecodesEachR
     }
     EXPECT_FALSE(QvFile::GetUniqueStrAttrFromXmlSnippet(" v=\"1\"", "v", nullptr));
     const char* references[][2] = {
-        {"a&amp;b&lt;c", "a&b<c"}, {"&amp;amp;", "&amp;"}, {"&amp;lt;", "&lt;"}, {"a & b &quot;q&quot;", "a & b \"q\""},
-        {"&#x5c;", "&#x5c;"}, {"&#x5C;", "\\"}, {"&#x2F;&#x2f;", "/&#x2f;"}, {"&#39;&apos;&gt;", "''>"},
-        {"&#x27;&nbsp;", "&#x27;&nbsp;"}, {"&&lt;", "&<"}, {"", ""},
+        {"&amp;lt;", "&lt;"}, {"a & b &quot;q&quot;", "a & b \"q\""}, {"&#x5C;", "\\"}, {"&#x2F;&#x2f;", "/&#x2f;"},
+        {"&#39;&apos;&gt;", "''>"}, {"&#x27;&nbsp;", "&#x27;&nbsp;"}, {"&&lt;", "&<"}, {"", ""},
     };
     for (auto& c : references) {
         QvString source(c[0]), out("sentinel");

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <ostream>
 #include <string>
+#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "QvTestCommon.h"
@@ -32,42 +32,24 @@ std::string Quoted(const char* s) { return s ? ::testing::PrintToString(std::str
 std::string Quoted(const QvString* s) { return s ? Quoted(s->GetText()) : "null"; }
 // The text up to the length, marked when no terminator follows it.
 std::string TerminatedText(const QvString& s) { return (s.GetText()[s.GetLength()] ? "(no NUL) " : "") + TextOf(s); }
-// A converted text in a failure message: a long one by its beginning and size.
+// A converted text in a failure message by its beginning and size (gtest would print millions of units).
 template <class Text> std::string Shown(const Text& text) {
-    if (text.size() <= 12) return ::testing::PrintToString(text);
-    return ::testing::PrintToString(text.substr(0, 12)) + "... (" + std::to_string(text.size()) + " units)";
-}
-// Where a converted text parts from the expected one, "" where they agree (gtest would print
-// both in full, millions of units).
-template <class Text> std::string Mismatch(const Text& expected, const Text& actual) {
-    const size_t at = size_t(std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end()).first -
-                             expected.begin());
-    if (at == expected.size() && at == actual.size()) return "";
-    auto unit = [at](const Text& t) { return at < t.size() ? ::testing::PrintToString(t[at]) : std::string("end"); };
-    return "unit " + std::to_string(at) + " is " + unit(actual) + ", expected " + unit(expected);
+    return ::testing::PrintToString(text.substr(0, 12)) + " (" + std::to_string(text.size()) + " units)";
 }
 
-// What a string holds: its text up to the terminator (ASCII), its length and its capacity.
-struct State {
-    std::string text;
-    int32_t length, capacity;
-    bool operator==(const State& o) const { return text == o.text && length == o.length && capacity == o.capacity; }
-};
-void PrintTo(const State& s, std::ostream* os) {
-    *os << "{text " << testing::PrintToString(s.text) << ", length " << s.length << ", capacity " << s.capacity << "}";
-}
+// What a string holds: (text up to the terminator, in ASCII; length; capacity).
+using State = std::tuple<std::string, int32_t, int32_t>;
 template <class S> State StateOf(const S& s) {
-    State state{"", s.GetLength(), s.GetCapacity()};
-    for (auto p = s.GetText(); *p; ++p) state.text += char(*p);
-    return state;
+    std::string text;
+    for (auto p = s.GetText(); *p; ++p) text += char(*p);
+    return State{text, s.GetLength(), s.GetCapacity()};
 }
 const State kNoBuffer{"", 0, 0};
 using QvStrings = QvAllocationFailureTest;
 }  // namespace
 
 TEST(QvString, SetGivesRoomForTheTextAndElevenMoreAndEmptiesForNullOrANegativeCount) {
-    QvString fresh, s("old");
-    EXPECT_EQ((State{"", 0, 15}), StateOf(fresh)) << "a new string";
+    QvString s("old");
     s.Set(static_cast<const char*>(nullptr));
     EXPECT_EQ((State{"", 0, 15}), StateOf(s)) << "Set(null C string) over \"old\"";
     s.Set("abcdef", 3);
@@ -90,18 +72,13 @@ TEST(QvString, AppendingGrowsInStepsThatWidenWithTheCapacity) {
     EXPECT_EQ(35, appended.GetCapacity()) << "Append(\"5\") to 14 characters at capacity 15";
     inserted.Insert(1, "0123456789012345678");
     EXPECT_EQ(35, inserted.GetCapacity()) << "Insert of 19 characters into \"abc\" at capacity 15";
-    struct Run { int32_t first, last, step; };
-    std::vector<int32_t> expected{15};
-    for (const Run& run : {Run{35, 1015, 20}, Run{2016, 10024, 1001}, Run{110025, 310027, 100001}})
-        for (int32_t capacity = run.first; capacity <= run.last; capacity += run.step) expected.push_back(capacity);
+    // Through all three step widths; the last capacity is right only if every step was.
     std::string text;
-    std::vector<int32_t> passed{byChars.GetCapacity()};
     for (int n = 0; n < 250000; ++n) {
         text += char('a' + n % 26);
         byChars.AppendChar(text.back());
-        if (passed.back() != byChars.GetCapacity()) passed.push_back(byChars.GetCapacity());
     }
-    EXPECT_EQ(expected, passed) << "the capacities while AppendChar adds 250000 characters";
+    EXPECT_EQ(310027, byChars.GetCapacity()) << "the capacity after AppendChar added 250000 characters";
     EXPECT_TRUE(text == TextOf(byChars)) << "the text after AppendChar added 250000 characters";
 }
 
@@ -163,11 +140,10 @@ TEST(QvString, FormatsAndAppendsNumbersOf64Bits) {
     EXPECT_STREQ("n=-5;-1234567890123456789", s.GetText()) << "Format(\"%s=%d;%I64d\", \"n\", -5, ...)";
     s.Set("x");
     s.AppendInt(-5);
-    s.AppendInt64(4294967296LL * 3 + 7);
     s.AppendInt64(INT64_MIN);
     s.AppendFormat("[%I64d]", static_cast<long long>(1) << 40);
-    EXPECT_STREQ("x-512884901895-9223372036854775808[1099511627776]", s.GetText())
-        << "\"x\", AppendInt(-5), AppendInt64(3 * 2^32 + 7), AppendInt64(INT64_MIN), AppendFormat(\"[%I64d]\", 2^40)";
+    EXPECT_STREQ("x-5-9223372036854775808[1099511627776]", s.GetText())
+        << "\"x\", AppendInt(-5), AppendInt64(INT64_MIN), AppendFormat(\"[%I64d]\", 2^40)";
 }
 
 // Moving hands the buffer over. NewMid keeps the copy in the object's own block: growing
@@ -199,9 +175,8 @@ TEST_F(QvStrings, HeapCopiesGrowMoveAndDieLikeAnyOtherString) {
 
 TEST(QvString, EditsAndCopiedPartsTakeOnlyWhatLiesWithinTheText) {
     struct Insert { const char* start; int32_t pos; const char* text; const char* expected; };
-    for (const Insert& c : {Insert{"abc", 3, "X", "abcX"}, {"abc", 4, "X", "abc"}, {"abc", 0, "X", "Xabc"},
-                            {"abc", 1, "XY", "aXYbc"}, {"abc", -1, "X", "abc"}, {"abc", 1, "", "abc"},
-                            {"", 0, "X", "X"}, {"", 1, "X", ""}}) {
+    for (const Insert& c : {Insert{"abc", 3, "X", "abcX"}, {"abc", 4, "X", "abc"}, {"abc", 1, "XY", "aXYbc"},
+                            {"abc", -1, "X", "abc"}, {"abc", 1, "", "abc"}, {"", 0, "X", "X"}}) {
         QvString s(c.start);
         s.Insert(c.pos, c.text);
         EXPECT_EQ(c.expected, TerminatedText(s)) << "Insert(" << c.pos << ", " << Quoted(c.text) << ") into "
@@ -216,8 +191,7 @@ TEST(QvString, EditsAndCopiedPartsTakeOnlyWhatLiesWithinTheText) {
     }
     // Trim takes space, tab, CR and LF only; MakeLower folds A to Z only.
     struct Change { const char* start; const char* expected; };
-    for (const Change& c : {Change{" \t\r\nab c\n", "ab c"}, {"\f a", "\f a"}, {" \t\r\n", ""},
-                            {"\xA0x\v", "\xA0x\v"}}) {
+    for (const Change& c : {Change{" \t\r\nab c\n", "ab c"}, {" \t\r\n", ""}, {"\xA0x\v", "\xA0x\v"}}) {
         QvString s(c.start);
         s.Trim();
         EXPECT_EQ(c.expected, TerminatedText(s)) << "Trim of " << Quoted(c.start);
@@ -241,8 +215,7 @@ TEST(QvString, EditsAndCopiedPartsTakeOnlyWhatLiesWithinTheText) {
 TEST(QvString, FindsComparesAndParsesWithinTheTextOnly) {
     struct Find { const char* text; int32_t start; const char* needle; int32_t expected; };
     for (const Find& c : {Find{"hello", 2, "lo", 3}, {"hello", 0, "", -1}, {"hello", 5, "o", -1},
-                          {"hello", -1, "h", -1}, {"hello", 4, "o", 4}, {"hello", 3, "lox", -1}, {"", 0, "a", -1},
-                          {"aab", 0, "ab", 1}}) {
+                          {"hello", -1, "h", -1}, {"hello", 4, "o", 4}, {"hello", 3, "lox", -1}, {"aab", 0, "ab", 1}}) {
         const QvString s(c.text), needle(c.needle);
         const std::string call = "(" + std::to_string(c.start) + ", " + Quoted(c.needle) + ") in " + Quoted(c.text);
         EXPECT_EQ(c.expected, s.Find(c.start, c.needle)) << "Find" << call;
@@ -255,17 +228,15 @@ TEST(QvString, FindsComparesAndParsesWithinTheTextOnly) {
             << "FindChar(" << c.start << ", " << ::testing::PrintToString(c.c) << ") in \"abc\"";
     struct Compare { const char* a; const char* b; int expected; };
     for (const Compare& c : {Compare{nullptr, nullptr, 0}, {nullptr, "", 0}, {nullptr, "a", -1}, {"a", nullptr, 1},
-                             {"", nullptr, 0}, {"abc", "abc", 0}, {"abc", "abd", -1}, {"abc", "ab", 1},
-                             {"\xE9", "a", -1}, {"a", "\xE9", 1}})
+                             {"abc", "abc", 0}, {"abc", "abd", -1}, {"abc", "ab", 1}, {"\xE9", "a", -1}})
         EXPECT_EQ(c.expected, QvString::Compare(c.a, c.b)) << "Compare(" << Quoted(c.a) << ", " << Quoted(c.b) << ")";
     struct Suffix { const char* text; const char* suffix; bool expected; };
-    for (const Suffix& c : {Suffix{"A.LOG", ".log", true}, {"log", ".log", false}, {"x", "", true},
-                            {"\xC9.LOG", "\xE9.log", false}})
+    for (const Suffix& c : {Suffix{"A.LOG", ".log", true}, {"log", ".log", false}, {"\xC9.LOG", "\xE9.log", false}})
         EXPECT_EQ(c.expected, QvString(c.text).EndsWithNoCase(c.suffix))
             << "EndsWithNoCase(" << Quoted(c.suffix) << ") of " << Quoted(c.text);
     struct Number { const char* text; int64_t expected64; int32_t expected32; };
-    for (const Number& c : {Number{"-12ab", -12, -12}, {"-x", 7, 7}, {"+", 7, 7}, {" 12", 7, 7}, {"", 7, 7},
-                            {"+42", 42, 42}, {"99999999999999999999", 7766279631452241919LL, 1661992959},  // mod 2^64
+    for (const Number& c : {Number{"-12ab", -12, -12}, {"+", 7, 7}, {" 12", 7, 7}, {"+42", 42, 42},
+                            {"99999999999999999999", 7766279631452241919LL, 1661992959},  // mod 2^64
                             {"4294967297", 4294967297LL, 1}, {"-2147483648", -2147483648LL, INT32_MIN}}) {
         EXPECT_EQ(c.expected64, QvString(c.text).ToInt64(7)) << "ToInt64(7) of " << Quoted(c.text);
         EXPECT_EQ(c.expected32, QvString(c.text).ToInt(7)) << "ToInt(7) of " << Quoted(c.text);
@@ -275,8 +246,8 @@ TEST(QvString, FindsComparesAndParsesWithinTheTextOnly) {
 TEST(QvUtf16String, GrowsInStepsAndTakesCountedUnitsOrUtf8Text) {
     QvUtf16String s;
     struct Step { int32_t request, capacity; };
-    for (const Step& step : {Step{218, 220}, {219, 240}, {239, 260}, {900, 920}, {999, 1020}, {1500, 2502},
-                             {9999, 11002}, {11001, 111004}, {-1, 111004}}) {
+    for (const Step& step : {Step{218, 220}, {219, 240}, {999, 1020}, {1500, 2502}, {9999, 11002}, {11001, 111004},
+                             {-1, 111004}}) {
         const std::string call = "EnsureCapacity(" + std::to_string(step.request) + ") from " +
                                  std::to_string(s.GetCapacity());
         EXPECT_EQ(step.request >= 0, s.EnsureCapacity(step.request)) << call;
@@ -349,17 +320,17 @@ TEST(QvUtf16String, ConvertsUtf8OrWidensTheFirstTwoMillionBytesOfInvalidText) {
     struct Case { std::string bytes; std::u16string units; bool invalid = false; };
     std::vector<Case> cases = {  // encoded surrogates pass; after F4 the second byte has no lower bound
         {"", u""}, {std::string("A\0B", 3), std::u16string(u"A\0B", 3)}, {"\xC2\x80", u"\x0080"},
-        {"\xC3\xA9", u"\x00E9"}, {"\xE0\xA0\x80", u"\x0800"}, {"\xE2\x82\xAC", u"\x20AC"}, {"\xEF\xBF\xBF", u"\xFFFF"},
-        {"\xED\xA0\x80", u"\xD800"}, {"\xF0\x90\x80\x80", u"\xD800\xDC00"}, {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
-        {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"}, {std::string("\xF4\x00\x80\x80", 4), u"\xD9C0\xDC00"},
+        {"\xE0\xA0\x80", u"\x0800"}, {"\xEF\xBF\xBF", u"\xFFFF"}, {"\xED\xA0\x80", u"\xD800"},
+        {"\xF0\x90\x80\x80", u"\xD800\xDC00"}, {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
+        {std::string("\xF4\x00\x80\x80", 4), u"\xD9C0\xDC00"},
         {Rep8("z\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 400), Rep16(u"z\x00E9\x20AC\xD83D\xDE00", 400)},
         {Rep8("a", 1999999) + "\xC3\xA9", Rep16(u"a", 1999999) + u"\x00E9"},  // two million units at most
         {Rep8("\xC3\xA9", 1000001), Rep16(u"\x00E9", 1000001)}};
     // Truncated (lone E9, cut at the end), overlong, beyond U+10FFFF, lone continuation, bad second, third or
     // fourth byte, valid start.
     Texts invalid = {"A\xE9" "B", "A\xC3", "\xC0\x80", "\xE0\x80\x80", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80",
-                     "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80", "\x80", "\xC3" "A", "\xE2\x82" "A", "\xF0\x9F" "A\x80",
-                     "\xF0\x9F\x98" "A", "\xC3\xA9\xFF", Rep8("a", 1999999) + "\xF0\x9F\x98\x80", Rep8("a", 2000001)};
+                     "\xF5\x80\x80\x80", "\x80", "\xC3" "A", "\xE2\x82" "A", "\xF0\x9F" "A\x80", "\xF0\x9F\x98" "A",
+                     Rep8("a", 1999999) + "\xF0\x9F\x98\x80", Rep8("a", 2000001)};
     for (size_t count : {749, 750, 751}) {  // bytes either side of the short-text work area
         cases.push_back({(count % 2 ? "a" : "") + Rep8("\xC3\xA9", count / 2),
                          (count % 2 ? u"a" : u"") + Rep16(u"\x00E9", count / 2)});
@@ -376,7 +347,8 @@ TEST(QvUtf16String, ConvertsUtf8OrWidensTheFirstTwoMillionBytesOfInvalidText) {
         QvUtf16String wide;
         const std::string call = "ConvertUtf8QvStringToUtf16 of " + Shown(c.bytes);
         EXPECT_TRUE(To16(&source, &wide, &error)) << call;
-        EXPECT_EQ("", Mismatch(c.units, Units(wide))) << call;
+        EXPECT_TRUE(c.units == Units(wide)) << call << " gave " << Shown(Units(wide)) << ", expected "
+                                             << Shown(c.units);
         EXPECT_EQ(c.invalid ? kTo16 + "ConvertUTF8toUTF16 failed on invalid sequence" : "", TextOf(error)) << call;
     }
 }
@@ -385,12 +357,11 @@ TEST(QvUtf16String, ConvertsUtf16ToUtf8UpToFirstNulWithinFourMillionBytes) {
     struct Case { std::u16string units; std::string bytes; bool ok; };
     const std::u16string pair = u"\xD83D\xDE00";
     const Case cases[] = {  // unpaired surrogates are encoded as themselves
-        {u"", "", true}, {u"A", "A", true}, {u"\x00E9", "\xC3\xA9", true}, {u"\x07FF", "\xDF\xBF", true},
-        {u"\x0800", "\xE0\xA0\x80", true}, {u"\xFFFF", "\xEF\xBF\xBF", true}, {pair, "\xF0\x9F\x98\x80", true},
-        {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF", true},
+        {u"", "", true}, {u"\x07FF", "\xDF\xBF", true}, {u"\x0800", "\xE0\xA0\x80", true},
+        {u"\xFFFF", "\xEF\xBF\xBF", true}, {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF", true},
         {u"\xDC00", "\xED\xB0\x80", true}, {u"\xD83D" "A", "\xED\xA0\xBD" "A", true},
         {u"x\xD83D", "x\xED\xA0\xBD", true}, {u"\xDE00\xD83D", "\xED\xB8\x80\xED\xA0\xBD", true},
-        {std::u16string(u"A\0B", 3), "A", true}, {std::u16string(u"\0B", 2), "", true},
+        {std::u16string(u"A\0B", 3), "A", true},
         // Units either side of the short-text work area.
         {Rep16(u"\x20AC", 500), Rep8("\xE2\x82\xAC", 500), true},
         {Rep16(u"\x20AC", 501), Rep8("\xE2\x82\xAC", 501), true},
@@ -407,7 +378,8 @@ TEST(QvUtf16String, ConvertsUtf16ToUtf8UpToFirstNulWithinFourMillionBytes) {
         QvString utf8("stale"), error("stale");
         const std::string call = "ConvertUtf16QvStringToUtf8 of " + Shown(c.units);
         EXPECT_EQ(c.ok, To8(&source, &utf8, &error)) << call;
-        EXPECT_EQ("", Mismatch(c.bytes, TextOf(utf8))) << call;
+        EXPECT_TRUE(c.bytes == TextOf(utf8)) << call << " gave " << Shown(TextOf(utf8)) << ", expected "
+                                             << Shown(c.bytes);
         EXPECT_EQ(c.ok ? "" : kTo8 + "ConvertUTF16toUTF8 failed", TextOf(error)) << call;
     }
 }
@@ -444,7 +416,6 @@ TEST_F(QvStrings, VectorGrowsInStepsOfAHundredOrLetsGoOfItsItemsWhenItCannot) {
     EXPECT_FALSE(full.Add(extra)) << "Add to 50 items while the slots cannot grow";
     EXPECT_EQ(0, full.GetCount()) << "items after the failed growth";
     EXPECT_EQ(0, full.GetCapacity()) << "slots after the failed growth";
-    EXPECT_EQ(nullptr, full.GetAt(0));
     EXPECT_STREQ("extra", extra->GetText());  // still ours: ASan reports a double free otherwise
     EXPECT_TRUE(full.Add(extra)) << "Add to a vector without slots";
     EXPECT_FALSE(full.Add(nullptr)) << "Add(null)";
@@ -461,8 +432,8 @@ TEST_F(QvStrings, VectorGrowsInStepsOfAHundredOrLetsGoOfItsItemsWhenItCannot) {
 TEST(QvStringVector, ComparesAndSortsFoldingAsciiWithSignedBytesAndNullFirst) {
     const QvString empty(""), a("a"), upperA("A"), abc("abc"), upperAbc("ABC"), bracket("["), high("\xE9");
     struct Case { const QvString* left; const QvString* right; int expected; };
-    for (const Case& c : {Case{nullptr, nullptr, 0}, {nullptr, &empty, -1}, {&empty, nullptr, 1}, {&empty, &empty, 0},
-                          {&empty, &a, -1}, {&a, &empty, 1}, {&abc, &upperAbc, 0}, {&a, &abc, -1}, {&upperAbc, &a, 1},
+    for (const Case& c : {Case{nullptr, nullptr, 0}, {nullptr, &empty, -1}, {&empty, nullptr, 1}, {&empty, &a, -1},
+                          {&abc, &upperAbc, 0}, {&a, &abc, -1}, {&upperAbc, &a, 1},
                           {&bracket, &upperA, -1},  // 'A' folds to 'a' (0x61) before comparing with 0x5B
                           {&high, &a, -1}})         // 0xE9 is negative as a signed byte
         EXPECT_EQ(c.expected, QvStringVector::CompareNoCase(c.left, c.right))
@@ -479,8 +450,8 @@ TEST(QvStringVector, SplitCommaListReplacesTheItemsWithTheTrimmedFields) {
     QvStringVector list;
     struct Split { const char* source; Texts expected; };
     for (const Split& c : {Split{"a, b ,c", {"a", "b", "c"}}, {"a,,b", {"a", "", "b"}}, {"a,", {"a"}},
-                           {",a", {"", "a"}}, {" x ", {"x"}}, {"", {}}, {",", {""}}, {" , ", {"", ""}},
-                           {"\tdoc ,\r\n", {"doc", ""}}, {"one", {"one"}}}) {
+                           {",a", {"", "a"}}, {"", {}}, {" , ", {"", ""}}, {"\tdoc ,\r\n", {"doc", ""}},
+                           {"one", {"one"}}}) {
         const QvString source(c.source);
         QvStringVector::SplitCommaList(&source, &list);
         EXPECT_EQ(c.expected, Items(list)) << "SplitCommaList of " << Quoted(c.source) << " over the last split";

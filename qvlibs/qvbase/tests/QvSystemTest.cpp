@@ -80,8 +80,6 @@ TEST_F(QvSystemDirs, DataDirAndHguidComeFromTheInstallerConfigurationAndTheFirst
     const std::string nines(24, '9');
     // The hguid is lower-cased (ASCII only) and must be 24 bytes. A null xml: no file.
     const struct { const char* xml; std::string dataDir, hguid; } cases[] = {
-        {"<qvinstall datadir=\"E:\\VData\\\" hguid=\"ABCDEFGHIJKLMNOPQRSTUVWX\" />", "E:\\VData\\",
-         "abcdefghijklmnopqrstuvwx"},
         {"<qvinstall datadir=\"E:\\VData\" hguid=\"0123-ABCD_ef\xC3\x89GH12345678\" />", "E:\\VData\\",
          "0123-abcd_ef\xC3\x89gh12345678"},
         {"<qvinstall datadir=\"E:/VData/\" hguid=\"ABCDEFGHIJKLMNOPQRSTUVW\" />", "E:/VData\\", nines},
@@ -161,7 +159,6 @@ TEST_F(QvTestInstallation, RegistryReadTakesOnlyNonEmptyStringValuesThatFit) {
     // An empty expected text: the read fails.
     const struct { std::string path, expected; } cases[] = {
         {base + "Velbrook/installdir", "D:\\Apps\\Velbrook"},
-        {"HKLM\\" + key + "\\Velbrook\\installdir", "D:\\Apps\\Velbrook"},
         {base + "Key/", "default text"}, {base + longKey + "/" + longName, text},
         {base + "Key/fits", std::string(4999, 'x')}, {base + "Key/one", "1"}, {base + "Key/toolong", ""},
         {base + "Key/empty", ""}, {base + "Key/number", ""}, {base + "Key/absent", ""},

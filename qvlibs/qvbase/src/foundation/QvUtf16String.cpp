@@ -223,6 +223,7 @@ int64_t DecodeUtf8(const uint8_t* source, int64_t size, char16_t* out) {
 
 inline bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 inline bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+inline bool IsSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
 // Bytes of UTF-8 for the character starting at units[i], and how many units it takes.
 inline int Utf8SizeAt(const char16_t* units, int64_t count, int64_t i, int* unitsTaken) {
@@ -250,6 +251,7 @@ inline uint8_t* PutThreeBytes(uint8_t* out, uint32_t unit) {
     return out + 3;
 }
 
+// The two bytes of a unit from 0x80 to 0x7FF.
 inline uint8_t* PutTwoBytes(uint8_t* out, uint32_t unit) {
     out[0] = uint8_t(0xC0 | (unit >> 6));
     out[1] = uint8_t(0x80 | (unit & 0x3F));
@@ -306,8 +308,7 @@ int64_t EncodeUtf16ToUtf8(const char16_t* units, int64_t count, char* outText, i
             // Any other unit, an unpaired surrogate included, stands for itself.
             out = PutThreeBytes(out, value);
             ++i;
-            while (i < count && (!kBounded || out - start <= limit) && units[i] >= 0x800 &&
-                   !(units[i] >= 0xD800 && units[i] <= 0xDFFF)) {
+            while (i < count && (!kBounded || out - start <= limit) && units[i] >= 0x800 && !IsSurrogate(units[i])) {
                 out = PutThreeBytes(out, units[i]);
                 ++i;
             }
